@@ -1,0 +1,38 @@
+# The product (WSKORDALIN.DLL, Corvane.dll, setuphost.exe) and the tests that run it
+# under Wine.
+enable_language(RC)
+
+# Link the compiler runtime in, so that dist/ needs no runtime DLLs.
+add_link_options(-static -static-libgcc -static-libstdc++)
+add_compile_options(-Wall -Wextra)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+add_library(Corvane SHARED
+    corvane/script_settings.cpp
+    corvane/script_run.cpp
+    corvane/log.cpp
+    corvane/text_services.cpp
+    corvane/file_ops.cpp
+    corvane/file_version.cpp
+    corvane/cabinet_names.cpp
+    corvane/cabinet.cpp
+    corvane/mem_inf.cpp
+    ${HOST_RULES_SOURCES})
+target_include_directories(Corvane PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(Corvane PRIVATE CORVANE_BUILDING_DLL)
+target_link_libraries(Corvane PRIVATE cabinet version)
+set_target_properties(Corvane PROPERTIES PREFIX "" OUTPUT_NAME Corvane SUFFIX ".dll")
+
+add_library(WSKORDALIN SHARED
+    ${EXTENSION_SOURCES}
+    platform/platform_win32.cpp
+    resources/wskordalin.rc
+    extension/wskordalin.def)
+target_include_directories(WSKORDALIN PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(WSKORDALIN PRIVATE Corvane)
+set_target_properties(WSKORDALIN PROPERTIES PREFIX "" OUTPUT_NAME WSKORDALIN SUFFIX ".DLL")
+
+add_executable(setuphost setuphost/main.cpp corvane/script_settings.cpp)
+target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR})
+
+include(cmake/windows_tests.cmake)

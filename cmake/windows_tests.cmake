@@ -1,0 +1,50 @@
+# Tests of the Windows build. Test programs run through Wine (the cross-compiling
+# emulator); the whole-run tests are scripts that drive setuphost.exe under Wine.
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(wsk_unit_tests ${UNIT_TEST_SOURCES} ${EXTENSION_SOURCES} ${HOST_RULES_SOURCES}
+    platform/platform_win32.cpp tests/fakes/fake_host.cpp)
+target_include_directories(wsk_unit_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(wsk_unit_tests PRIVATE CORVANE_DLL_PATH="Corvane.dll")
+target_link_libraries(wsk_unit_tests PRIVATE GTest::gtest_main)
+add_dependencies(wsk_unit_tests Corvane)
+add_test(NAME win.unit COMMAND wsk_unit_tests)
+
+file(GLOB HOST_RULES_TEST_SOURCES CONFIGURE_DEPENDS tests/host_rules/*.cpp)
+add_executable(host_rules_tests ${HOST_RULES_TEST_SOURCES} ${HOST_RULES_SOURCES}
+    corvane/cabinet_names.cpp corvane/mem_inf.cpp)
+target_include_directories(host_rules_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(host_rules_tests PRIVATE GTest::gtest_main)
+add_test(NAME win.host_rules COMMAND host_rules_tests)
+
+# The real host library on real files; cabinets are made by gcab before the run.
+file(GLOB HOST_TEST_SOURCES CONFIGURE_DEPENDS tests/host/*.cpp)
+add_executable(corvane_tests ${HOST_TEST_SOURCES})
+target_include_directories(corvane_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(corvane_tests PRIVATE Corvane GTest::gtest_main)
+add_executable(lock_holder tests/host/helpers/lock_holder.cpp)
+add_dependencies(corvane_tests lock_holder)
+set(CABINET_FIXTURES ${CMAKE_BINARY_DIR}/fixtures/cabinets)
+add_test(NAME win.make_cabinets
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/make_cabinets.sh ${CABINET_FIXTURES})
+set_tests_properties(win.make_cabinets PROPERTIES FIXTURES_SETUP cabinets)
+add_test(NAME win.host COMMAND corvane_tests)
+set_tests_properties(win.host PROPERTIES FIXTURES_REQUIRED cabinets
+    ENVIRONMENT "WSK_CABINETS=${CABINET_FIXTURES};WSK_BIN=${CMAKE_BINARY_DIR}/bin")
+
+# The built module: version block, exports, loading.
+add_executable(module_tests tests/module/test_module.cpp)
+target_include_directories(module_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(module_tests PRIVATE version GTest::gtest_main)
+add_dependencies(module_tests WSKORDALIN)
+add_test(NAME win.module COMMAND module_tests)
+add_test(NAME win.exports
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/module/check_exports.sh $<TARGET_FILE:WSKORDALIN>)
+
+# Whole runs of setuphost.exe on real directory trees.
+file(GLOB E2E_CASES CONFIGURE_DEPENDS tests/e2e/test_*.sh)
+foreach(case ${E2E_CASES})
+    get_filename_component(name ${case} NAME_WE)
+    add_test(NAME e2e.${name} COMMAND bash ${case})
+    set_tests_properties(e2e.${name} PROPERTIES
+        ENVIRONMENT "WSK_BIN=${CMAKE_BINARY_DIR}/bin;WSK_SOURCE=${CMAKE_SOURCE_DIR}")
+endforeach()

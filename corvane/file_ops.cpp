@@ -1,0 +1,132 @@
+// File services on the real file system: lock test, deletion, tree removal, copying.
+// None of them acts on an empty path, and tree removal never follows a link.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "host/corvane.h"
+
+namespace {
+
+bool Empty(const char* path) {
+    return !path || !*path;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+    if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) return dir + name;
+    return dir + "\\" + name;
+}
+
+bool IsLink(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+void ClearReadOnly(const char* path, DWORD attributes) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+// A directory link or junction is removed as an entry; its target is left alone.
+bool RemoveLink(const char* path) {
+    return RemoveDirectoryA(path) || DeleteFileA(path);
+}
+
+// "C:", "C:\", "\" and "\\server\share" name whole volumes: never removed as a tree.
+bool IsVolumeRoot(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    if (p == "\\" || p == "/" || (p.size() == 2 && p[1] == ':')) return true;
+    if (p.size() > 2 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/'))
+        return p.find_first_of("\\/", p.find_first_of("\\/", 2) + 1) == std::string::npos;
+    return false;
+}
+
+bool RemoveTree(const std::string& dir, bool removeSelf) {
+    bool allGone = true;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(Join(dir, "*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!std::strcmp(entry.cFileName, ".") || !std::strcmp(entry.cFileName, "..")) continue;
+            std::string path = Join(dir, entry.cFileName);
+            DWORD attributes = entry.dwFileAttributes;
+            bool gone;
+            if (IsLink(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                gone = RemoveLink(path.c_str());
+            else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                gone = RemoveTree(path, true);
+            else
+                gone = SafeDeleteFile(path.c_str()) != 0;
+            allGone = allGone && gone;
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    if (!removeSelf) return allGone;
+    ClearReadOnly(dir.c_str(), GetFileAttributesA(dir.c_str()));
+    return RemoveDirectoryA(dir.c_str()) && allGone;
+}
+
+// Creates every missing directory above `path`.
+void CreateParents(const std::string& path) {
+    for (std::size_t at = path.find_first_of("\\/", 3); at != std::string::npos;
+         at = path.find_first_of("\\/", at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+}
+
+}  // namespace
+
+int FileLocked(const char* host, const char* path) {
+    // Only the local machine ("") is served; any other host is refused as locked, the
+    // safe answer for a caller that is about to write.
+    if (!host || *host) return 1;
+    if (Empty(path)) return 0;
+    // Asking for delete access is refused by every open that does not share deleting,
+    // which is how a lock holder keeps the file.
+    HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return 0;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? 1 : 0;
+}
+
+int SafeDeleteFile(const char* path) {
+    if (Empty(path)) return 0;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    ClearReadOnly(path, attributes);
+    return DeleteFileA(path) ? 1 : 0;
+}
+
+int RemoveFile(const char* dir, const char* pattern) {
+    if (Empty(dir) || Empty(pattern) || std::strpbrk(pattern, "\\/:")) return 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(Join(dir, pattern).c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    bool allGone = true;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        allGone = SafeDeleteFile(Join(dir, entry.cFileName).c_str()) && allGone;
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return allGone ? 1 : 0;
+}
+
+int RemoveDirTree(const char* dir, int removeSelf) {
+    if (Empty(dir) || IsVolumeRoot(dir)) return 0;
+    DWORD attributes = GetFileAttributesA(dir);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // nothing there: nothing to do
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    if (IsLink(attributes)) return removeSelf ? (RemoveLink(dir) ? 1 : 0) : 0;
+    return RemoveTree(dir, removeSelf != 0) ? 1 : 0;
+}
+
+int CopyCreateFile(const char* source, const char* destination) {
+    if (Empty(source) || Empty(destination)) return 0;
+    CreateParents(destination);
+    ClearReadOnly(destination, GetFileAttributesA(destination));
+    return CopyFileA(source, destination, FALSE) ? 1 : 0;
+}

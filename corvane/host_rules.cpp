@@ -1,0 +1,68 @@
+#include "host_rules.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/corvane.h"
+
+namespace host_rules {
+
+bool JoinPath(char* out, const char* dir, const char* name) {
+    if (!out) return false;
+    std::string joined = dir ? dir : "";
+    std::string tail = name ? name : "";
+    bool dirEnds = !joined.empty() && (joined.back() == '\\' || joined.back() == '/');
+    bool nameStarts = !tail.empty() && (tail.front() == '\\' || tail.front() == '/');
+    if (dirEnds && nameStarts)
+        tail.erase(0, 1);
+    else if (!joined.empty() && !dirEnds && !nameStarts)
+        joined += '\\';
+    joined += tail;
+    if (joined.size() >= CORVANE_PATH_SIZE) {
+        out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, joined.c_str(), joined.size() + 1);
+    return true;
+}
+
+void UpperAscii(char* text) {
+    for (char* p = text; p && *p; ++p)
+        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
+}
+
+bool ParseVersionText(const char* text, unsigned long parts[4]) {
+    for (int i = 0; i < 4; ++i) parts[i] = 0;
+    if (!text) return false;
+    int count = 0;
+    const char* p = text;
+    while (true) {
+        if (*p < '0' || *p > '9' || count == 4) return false;
+        unsigned long value = 0;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            value = value * 10 + static_cast<unsigned long>(*p - '0');
+            if (value > 0xFFFFul) return false;
+        }
+        parts[count++] = value;
+        if (*p == '\0') return true;
+        if (*p++ != '.') return false;
+    }
+}
+
+void FormatVersionText(char* buffer, std::size_t size, unsigned long a, unsigned long b,
+                       unsigned long c, unsigned long d) {
+    if (buffer && size) std::snprintf(buffer, size, "%lu.%lu.%lu.%lu", a, b, c, d);
+}
+
+int CompareVersionTexts(const char* a, const char* b) {
+    unsigned long x[4], y[4];
+    bool hasA = ParseVersionText(a, x);
+    bool hasB = ParseVersionText(b, y);
+    if (!hasA || !hasB) return (hasA ? 1 : 0) - (hasB ? 1 : 0);
+    for (int i = 0; i < 4; ++i)
+        if (x[i] != y[i]) return x[i] > y[i] ? 1 : -1;
+    return 0;
+}
+
+}  // namespace host_rules

@@ -1,0 +1,31 @@
+// The text rules of the host services, shared by the host library and the test fakes so
+// that both behave alike: path joining, upper-casing, version texts and their order.
+#pragma once
+
+#include <cstddef>
+
+namespace host_rules {
+
+// Joins `dir` and `name` with one backslash into `out` (CORVANE_PATH_SIZE bytes); when
+// the result does not fit, `out` becomes empty and the result is false.
+bool JoinPath(char* out, const char* dir, const char* name);
+
+// Upper-cases the ASCII letters a-z in place; other bytes stay as they are.
+void UpperAscii(char* text);
+
+// Parses one to four dot-separated decimal numbers up to 65535 (missing ones are 0).
+// False for any other text, such as the one written for a file without a version.
+bool ParseVersionText(const char* text, unsigned long parts[4]);
+
+// Formats four numbers as "a.b.c.d" into `buffer`, cut to fit.
+void FormatVersionText(char* buffer, std::size_t size, unsigned long a, unsigned long b,
+                       unsigned long c, unsigned long d);
+
+// Greater than 0 when `a` is newer; a text that is no version ranks below every version.
+int CompareVersionTexts(const char* a, const char* b);
+
+// The texts given to a file that has no version.
+constexpr const char* kNoFileVersion = "none (file missing)";
+constexpr const char* kNoVersionResource = "none (no version resource)";
+
+}  // namespace host_rules

@@ -1,0 +1,75 @@
+// Opening and closing script runs, the destination manager and GetLongDir.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "host/corvane.h"
+#include "run_state.h"
+
+RunState& CurrentRun() {
+    static RunState run;
+    return run;
+}
+
+namespace {
+
+// Copies `text` into a caller's buffer of `size` bytes; empty when it does not fit.
+bool CopyOut(char* buffer, std::size_t size, const std::string& text) {
+    if (!buffer) return false;
+    bool fits = text.size() < size;
+    std::memcpy(buffer, fits ? text.c_str() : "", fits ? text.size() + 1 : 1);
+    return fits;
+}
+
+}  // namespace
+
+const char* CDestinationManager::Get(ENUM_DEST_KEY key, const char* defaultValue) {
+    const RunState& run = CurrentRun();
+    if (key == DEST_ROOT && run.open && !run.settings.destinationRoot.empty())
+        return run.settings.destinationRoot.c_str();
+    return defaultValue ? defaultValue : "";
+}
+
+CDestinationManager* GetDestinationManager() {
+    static CDestinationManager manager;
+    return &manager;
+}
+
+int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, char* commandText,
+                const char* moduleDir, int* runFlag) {
+    RunState& run = CurrentRun();
+    run.settings = ReadScriptSettings(scriptFile);
+    run.open = true;
+    if (runFlag) *runFlag = 1;
+
+    bool fits = CopyOut(scriptDir, CORVANE_PATH_SIZE, run.settings.scriptDir);
+    fits = CopyOut(componentDir, CORVANE_PATH_SIZE, run.settings.componentDir) && fits;
+
+    std::string opened = "script=" + run.settings.scriptFile + " component=" +
+                         run.settings.componentDir + " root=" + run.settings.destinationRoot +
+                         " module=" + (moduleDir ? moduleDir : "") + " command=\"" +
+                         (commandText ? commandText : "") + "\"";
+    Log("_InitSkript()", opened.c_str());
+    if (!run.settings.scriptFound) Log("_InitSkript()", "error: script file not found");
+    if (!fits) Log("_InitSkript()", "error: a directory does not fit the 260-byte path buffer");
+    return run.settings.scriptFound && fits ? 1 : 0;
+}
+
+int _ExitSkript(ScriptArgs*, const char*, int status) {
+    RunState& run = CurrentRun();
+    if (!run.open) return 0;
+    Log("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
+    run = RunState{};
+    return 1;
+}
+
+int GetLongDir(char* modulePath) {
+    if (!modulePath || !*modulePath) return 0;
+    char longPath[CORVANE_PATH_SIZE];
+    DWORD length = GetLongPathNameA(modulePath, longPath, sizeof longPath);
+    if (length > 0 && length < sizeof longPath) std::memcpy(modulePath, longPath, length + 1);
+    char* slash = std::strrchr(modulePath, '\\');
+    if (slash) *slash = '\0';
+    return 1;
+}

@@ -1,0 +1,27 @@
+// The names of the shared content: directories, files and log tags.
+#pragma once
+
+namespace content {
+
+constexpr const char* kContentDir = "shared\\velm\\kordalin\\";  // under the destination root
+constexpr const char* kContentDirNoSlash = "shared\\velm\\kordalin";
+constexpr const char* kStylesheetDir = "shared\\velm";
+constexpr const char* kStylesheet = "main.css";
+constexpr const char* kSubdirectory = "Kordex";
+constexpr const char* kPackagePattern = "QMT_Kordalin*.cab";
+constexpr const char* kBasePackageMark = "_000.";
+constexpr const char* kLockFile = "VAlmanor.sem";
+constexpr const char* kMarkerFile = "VAlmanor.dll";
+constexpr const char* kInstalledModule = "WsKordalin.dll";
+constexpr const char* kStandaloneScript = "Kordex.inf";
+constexpr const char* kStandaloneCommand = "?EXIT";
+
+// Words that stop the update when the upper-cased command text contains them, in order.
+constexpr const char* kStopWords[] = {"DIAG", "NETMODE", "WS"};
+
+constexpr const char* kTagLockRefused = "_FindAlmanorSemaphore()";
+constexpr const char* kTagUpToDate = "_FindKordalin()";
+constexpr const char* kTagNoRoot = "_FindDestinationRoot()";
+constexpr const char* kTagPathTooLong = "_BuildContentPath()";
+
+}  // namespace content

@@ -1,0 +1,8 @@
+// Unpacking the content packages that lie in a content directory.
+#pragma once
+
+// Finds the files matching `pattern` in `contentDir` (which ends in a backslash), unpacks
+// them in ascending name order into `contentDir` and deletes each one unpacked. A base
+// package ("_000." in its file name) first clears the content subdirectory. 0 when all
+// went well or none was found; -1 when any package was left.
+int InstallContentPackages(const char* contentDir, const char* pattern);

@@ -1,0 +1,84 @@
+#include "content_update.h"
+
+#include "bounded_text.h"
+#include "content_lock.h"
+#include "content_names.h"
+#include "content_packages.h"
+#include "host/corvane.h"
+
+namespace {
+
+// The paths of one update, each built whole or not at all.
+struct UpdatePaths {
+    char contentDir[CORVANE_PATH_SIZE] = "";
+    char installedModule[CORVANE_PATH_SIZE] = "";
+    char marker[CORVANE_PATH_SIZE] = "";
+};
+
+bool Build(char* out, const char* dir, const char* name) {
+    return BuildPath(out, dir, name) != 0 && out[0] != '\0';
+}
+
+// False (logged) when a path does not fit its buffer: nothing is then acted on.
+bool BuildUpdatePaths(const char* root, const char* componentDir, UpdatePaths& paths) {
+    char lockPath[CORVANE_PATH_SIZE];
+    if (!Build(paths.contentDir, root, content::kContentDir) ||
+        !Build(lockPath, paths.contentDir, content::kLockFile) ||
+        !Build(paths.marker, paths.contentDir, content::kMarkerFile)) {
+        Log(content::kTagPathTooLong, root);
+        return false;
+    }
+    if (!Build(paths.installedModule, componentDir, content::kInstalledModule)) {
+        Log(content::kTagPathTooLong, componentDir);
+        return false;
+    }
+    return true;
+}
+
+// Under the lock: unpacks the packages when the installed module is newer than the
+// content, else deletes them. False when unpacking failed.
+bool UpdateLockedContent(const UpdatePaths& paths) {
+    char newVersion[CORVANE_TEXT_SIZE] = "";
+    char installedVersion[CORVANE_TEXT_SIZE] = "";
+    char scratch[CORVANE_TEXT_SIZE] = "";
+    GetFileVersion(paths.installedModule, newVersion, scratch);
+    GetFileVersion(paths.marker, installedVersion, scratch);
+
+    if (VerCompare(newVersion, installedVersion) <= 0) {
+        Log(content::kTagUpToDate, installedVersion);
+        RemoveFile(paths.contentDir, content::kPackagePattern);
+        return true;
+    }
+    if (InstallContentPackages(paths.contentDir, content::kPackagePattern) != 0) return false;
+    CopyCreateFile(paths.installedModule, paths.marker);
+    return true;
+}
+
+}  // namespace
+
+bool HasStopWord(const char* commandText) {
+    for (const char* word : content::kStopWords)
+        if (ContainsText(commandText, word)) return true;
+    return false;
+}
+
+bool UpdateContent(ScriptRun& run) {
+    UpString(run.commandText);
+    if (HasStopWord(run.commandText)) return true;
+
+    // An empty root would make the content directory relative to wherever the setup runs.
+    const char* root = GetDestinationManager()->Get(DEST_ROOT, "");
+    if (root[0] == '\0') {
+        Log(content::kTagNoRoot, "empty: shared content left alone");
+        return true;
+    }
+    UpdatePaths paths;
+    if (!BuildUpdatePaths(root, run.componentDir, paths)) return false;
+
+    ContentLock lock(paths.contentDir);
+    if (!lock.Taken()) {
+        Log(content::kTagLockRefused, paths.contentDir);
+        return true;
+    }
+    return UpdateLockedContent(paths);
+}

@@ -1,0 +1,48 @@
+// The few operating-system operations the extension uses itself. One implementation is
+// the real Win32 API; the other lets the same sources run natively on POSIX, where
+// backslashes in paths are taken as directory separators.
+#pragma once
+
+#include <cstdio>
+
+namespace platform {
+
+using ModuleHandle = void*;
+
+// Handle of a module already loaded in the process, found by file name; null when none.
+ModuleHandle LoadedModule(const char* fileName);
+
+// Full path of the module's file (the executable's for a null handle) in `buffer`.
+// Like GetModuleFileNameA: a path that does not fit is cut to size-1 bytes and
+// terminated, and the result is then `size`; otherwise it is the path's length.
+unsigned ModuleFileName(ModuleHandle module, char* buffer, unsigned size);
+
+// A directory search with a wildcard pattern ("*" any run, "?" one character, letter
+// case ignored) yielding each matching entry's name without its directory.
+class DirectorySearch {
+public:
+    explicit DirectorySearch(const char* pattern);
+    ~DirectorySearch();
+    DirectorySearch(const DirectorySearch&) = delete;
+    DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+    // True while `name()` holds a match.
+    bool Found() const { return found_; }
+    const char* Name() const;
+    // Moves to the next match; false when there is none.
+    bool Next();
+
+private:
+    struct State;
+    State* state_;
+    bool found_ = false;
+};
+
+// Deletes one file; true when it was deleted.
+bool DeleteFileAt(const char* path);
+
+// Opens `path` for writing (created, or cut to zero length), shared so that others may
+// still open it for reading and writing but not delete or rename it. Null on failure.
+std::FILE* OpenSharedLockStream(const char* path);
+
+}  // namespace platform

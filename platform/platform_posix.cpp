@@ -1,0 +1,125 @@
+// The platform operations on POSIX, for the native build: modules are shared objects,
+// backslashes in paths are directory separators, and name matching ignores letter case
+// as on Windows.
+#include "platform.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fnmatch.h>
+#include <link.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+namespace platform {
+namespace {
+
+std::string NativePath(const char* path) {
+    std::string result(path);
+    for (char& c : result)
+        if (c == '\\') c = '/';
+    return result;
+}
+
+const char* BaseName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+unsigned CopyCut(const std::string& path, char* buffer, unsigned size) {
+    if (size == 0) return 0;
+    if (path.size() < size) {
+        std::memcpy(buffer, path.c_str(), path.size() + 1);
+        return static_cast<unsigned>(path.size());
+    }
+    std::memcpy(buffer, path.data(), size - 1);
+    buffer[size - 1] = '\0';
+    return size;
+}
+
+}  // namespace
+
+ModuleHandle LoadedModule(const char* fileName) {
+    struct Query {
+        const char* name;
+        std::string path;
+    } query{fileName, {}};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto* q = static_cast<Query*>(data);
+            if (info->dlpi_name && strcasecmp(BaseName(info->dlpi_name), q->name) == 0) {
+                q->path = info->dlpi_name;
+                return 1;
+            }
+            return 0;
+        },
+        &query);
+    if (query.path.empty()) return nullptr;
+    void* handle = dlopen(query.path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle) dlclose(handle);  // NOLOAD took a reference; the module stays loaded
+    return handle;
+}
+
+unsigned ModuleFileName(ModuleHandle module, char* buffer, unsigned size) {
+    std::string path;
+    if (module == nullptr) {
+        char exe[4096];
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n <= 0) return 0;
+        path.assign(exe, static_cast<size_t>(n));
+    } else {
+        link_map* map = nullptr;
+        if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return 0;
+        path = map->l_name;
+    }
+    return CopyCut(path, buffer, size);
+}
+
+struct DirectorySearch::State {
+    DIR* dir = nullptr;
+    std::string pattern;
+    std::string name;
+};
+
+DirectorySearch::DirectorySearch(const char* pattern) : state_(new State) {
+    std::string full = NativePath(pattern);
+    size_t slash = full.rfind('/');
+    std::string directory = slash == std::string::npos ? "." : full.substr(0, slash + 1);
+    state_->pattern = slash == std::string::npos ? full : full.substr(slash + 1);
+    state_->dir = opendir(directory.c_str());
+    found_ = state_->dir != nullptr;
+    Next();
+}
+
+DirectorySearch::~DirectorySearch() {
+    if (state_->dir) closedir(state_->dir);
+    delete state_;
+}
+
+const char* DirectorySearch::Name() const {
+    return state_->name.c_str();
+}
+
+bool DirectorySearch::Next() {
+    if (!state_->dir) return found_ = false;
+    while (dirent* entry = readdir(state_->dir)) {
+        if (fnmatch(state_->pattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0) {
+            state_->name = entry->d_name;
+            return found_ = true;
+        }
+    }
+    return found_ = false;
+}
+
+bool DeleteFileAt(const char* path) {
+    return unlink(NativePath(path).c_str()) == 0;
+}
+
+std::FILE* OpenSharedLockStream(const char* path) {
+    // POSIX has no share modes; the lock's exclusivity is the host's FileLocked test.
+    return std::fopen(NativePath(path).c_str(), "w");
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+// Helpers for the tests of the real host library: scratch trees on real files.
+#pragma once
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "fakes/scratch_dir.h"
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+inline bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Where the test programs and the cabinets made for them lie (set by CTest).
+inline std::string FromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}

@@ -1,0 +1,103 @@
+// The host's pure rules: path joining, upper-casing, version order, the key/value list
+// and the names a cabinet may write.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "corvane/cabinet_names.h"
+#include "corvane/host_rules.h"
+#include "host/corvane.h"
+
+using host_rules::CompareVersionTexts;
+using host_rules::JoinPath;
+
+// One backslash between directory and name, whatever each side brings.
+TEST(JoinPath, JoinsWithOneBackslash) {
+    char out[CORVANE_PATH_SIZE];
+    ASSERT_TRUE(JoinPath(out, "C:\\root", "shared\\velm\\kordalin\\"));
+    EXPECT_STREQ(out, "C:\\root\\shared\\velm\\kordalin\\");
+    ASSERT_TRUE(JoinPath(out, "C:\\root\\", "x"));
+    EXPECT_STREQ(out, "C:\\root\\x");
+    ASSERT_TRUE(JoinPath(out, "C:\\root\\", "\\x"));
+    EXPECT_STREQ(out, "C:\\root\\x");
+    ASSERT_TRUE(JoinPath(out, "", "x"));
+    EXPECT_STREQ(out, "x");
+}
+
+// 259 bytes fit; 260 do not and give an empty result, never a cut one.
+TEST(JoinPath, AtAndPastThePathBound) {
+    char guard[CORVANE_PATH_SIZE + 8];
+    std::memset(guard, 'G', sizeof guard);
+    std::string dir = "C:\\" + std::string(250, 'd');  // 253 bytes, plus "\" and the name
+    EXPECT_TRUE(JoinPath(guard, dir.c_str(), "12345"));
+    EXPECT_EQ(std::strlen(guard), 259u);
+    EXPECT_FALSE(JoinPath(guard, dir.c_str(), "123456"));
+    EXPECT_STREQ(guard, "");
+    EXPECT_FALSE(JoinPath(guard, std::string(5000, 'd').c_str(), "x"));
+    for (std::size_t i = CORVANE_PATH_SIZE; i < sizeof guard; ++i) EXPECT_EQ(guard[i], 'G');
+}
+
+// Only a-z are upper-cased; bytes of 0x80 and above stay.
+TEST(UpperAscii, LeavesEverythingButAsciiLetters) {
+    char text[] = "diag -ws news \xE4\xFF{}";
+    host_rules::UpperAscii(text);
+    EXPECT_STREQ(text, "DIAG -WS NEWS \xE4\xFF{}");
+}
+
+// Four numbers in order; anything that is no version ranks below 0.0.0.0.
+TEST(VersionOrder, RanksRealVersionsAboveMissingOnes) {
+    EXPECT_GT(CompareVersionTexts("5.1.1.0", "5.1.0.9"), 0);
+    EXPECT_LT(CompareVersionTexts("5.1.0.9", "5.1.1.0"), 0);
+    EXPECT_EQ(CompareVersionTexts("5.1.1.0", "5.1.1.0"), 0);
+    EXPECT_GT(CompareVersionTexts("10.0.0.0", "9.9.9.9"), 0);  // numbers, not text
+    EXPECT_GT(CompareVersionTexts("0.0.0.0", host_rules::kNoFileVersion), 0);
+    EXPECT_GT(CompareVersionTexts("0.0.0.0", host_rules::kNoVersionResource), 0);
+    EXPECT_LT(CompareVersionTexts("", "0.0.0.0"), 0);
+    EXPECT_EQ(CompareVersionTexts(host_rules::kNoFileVersion, host_rules::kNoVersionResource), 0);
+    EXPECT_EQ(CompareVersionTexts("5.1", "5.1.0.0"), 0);
+}
+
+// Malformed texts are no versions: no overflow, no stray characters, at most four parts.
+TEST(VersionOrder, RejectsMalformedTexts) {
+    unsigned long parts[4];
+    for (const char* bad : {"", ".", "1.", "1..2", "a.b.c.d", "1.2.3.4.5", "65536.0.0.0",
+                            "99999999999999999999", "1.2.3.4 ", "-1.0.0.0"})
+        EXPECT_FALSE(host_rules::ParseVersionText(bad, parts)) << bad;
+    EXPECT_TRUE(host_rules::ParseVersionText("65535.0.0.1", parts));
+    EXPECT_EQ(parts[0], 65535ul);
+    EXPECT_EQ(parts[3], 1ul);
+}
+
+// The list sorts by unsigned byte value and keeps its own copies.
+TEST(MemInf, SortsByUnsignedBytesAndKeepsCopies) {
+    CMemInf list(nullptr, nullptr);
+    char key[32];
+    for (const char* k : {"b", "\xE4", "B", "a", "A", "\x80"}) {
+        std::strcpy(key, k);
+        list.AppendValue(key, "1");
+    }
+    std::strcpy(key, "overwritten");
+    list.Sort(1, 0);
+    std::string order;
+    char *k, *v;
+    for (int more = list.GetFirstValue(k, v); more; more = list.GetNextValue(k, v)) {
+        order += k;
+        order += ',';
+        EXPECT_STREQ(v, "1");
+    }
+    EXPECT_EQ(order, "A,B,a,b,\x80,\xE4,");
+}
+
+// Every name that would leave the destination is refused; safe names pass, '/' turned.
+TEST(CabinetNames, RefusesEveryEscape) {
+    std::string relative;
+    for (const char* bad : {"", "..\\x", "a\\..\\..\\x", "../x", "a/../../x", "\\x", "/x",
+                            "C:\\x", "C:x", "\\\\server\\share\\x", "//server/share/x", "a\\",
+                            "a\\\\b", "...\\x", ".. \\x", "a\\.\\b", "x:stream", "a*b", "a\nb"})
+        EXPECT_FALSE(SafeCabinetName(bad, relative)) << bad;
+    EXPECT_TRUE(SafeCabinetName("Kordex/sub/page.html", relative));
+    EXPECT_EQ(relative, "Kordex\\sub\\page.html");
+    EXPECT_TRUE(SafeCabinetName("a..b\\.hidden", relative));
+    EXPECT_TRUE(SafeCabinetName("caf\xC3\xA9.txt", relative));
+}
