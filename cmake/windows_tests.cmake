@@ -23,6 +23,15 @@ target_include_directories(corvane_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOU
 target_link_libraries(corvane_tests PRIVATE Corvane GTest::gtest_main)
 add_executable(lock_holder tests/host/helpers/lock_holder.cpp)
 add_dependencies(corvane_tests lock_holder)
+# DLLs that carry only a version block, for the version order tests.
+foreach(version 5.1.0.9 0.0.0.0)
+    string(REPLACE "." "_" name "version_${version}")
+    string(REPLACE "." "," numbers "${version}")
+    add_library(${name} SHARED tests/host/helpers/empty.cpp tests/host/helpers/test_version.rc)
+    target_compile_definitions(${name} PRIVATE TEST_VERSION=${numbers})
+    set_target_properties(${name} PROPERTIES PREFIX "")
+    add_dependencies(corvane_tests ${name})
+endforeach()
 set(CABINET_FIXTURES ${CMAKE_BINARY_DIR}/fixtures/cabinets)
 add_test(NAME win.make_cabinets
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/make_cabinets.sh ${CABINET_FIXTURES})

@@ -10,11 +10,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cabinet_names.h"
 #include "host/corvane.h"
 
 namespace {
+
+// A file written completely under a temporary name, waiting to be moved into place.
+struct StagedFile {
+    std::wstring temporary;
+    std::wstring target;
+    DWORD attributes;
+};
 
 struct Extraction {
     std::wstring destination;  // full path, ends in a backslash
@@ -23,6 +31,7 @@ struct Extraction {
     HANDLE output = INVALID_HANDLE_VALUE;
     std::wstring temporary;    // the file being written
     std::wstring target;       // where it goes when complete
+    std::vector<StagedFile> staged;
 };
 
 Extraction* active = nullptr;  // FDI's file callbacks carry no context of their own
@@ -113,20 +122,34 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
         SetFileTime(file, nullptr, nullptr, &stamp);
     CloseHandle(file);
     run.output = INVALID_HANDLE_VALUE;
-
-    DWORD old = GetFileAttributesW(run.target.c_str());
-    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(run.target.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
-    if (!MoveFileExW(run.temporary.c_str(), run.target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(run.temporary.c_str());
-        run.temporary.clear();
-        return FALSE;
-    }
-    run.temporary.clear();
     DWORD kept = note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    SetFileAttributesW(run.target.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
+    run.staged.push_back({run.temporary, run.target, kept ? kept : FILE_ATTRIBUTE_NORMAL});
+    run.temporary.clear();
     return TRUE;
+}
+
+// Moves every staged file over its target. False when any could not be moved.
+bool MoveStagedFiles(Extraction& run) {
+    bool allMoved = true;
+    for (const StagedFile& file : run.staged) {
+        DWORD old = GetFileAttributesW(file.target.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(file.target.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
+        if (MoveFileExW(file.temporary.c_str(), file.target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            SetFileAttributesW(file.target.c_str(), file.attributes);
+        } else {
+            DeleteFileW(file.temporary.c_str());
+            allMoved = false;
+        }
+    }
+    run.staged.clear();
+    return allMoved;
+}
+
+void DiscardStagedFiles(Extraction& run) {
+    for (const StagedFile& file : run.staged) DeleteFileW(file.temporary.c_str());
+    run.staged.clear();
 }
 
 FNFDINOTIFY(Notify) {
@@ -200,5 +223,9 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
         ok = RunPass(fdi, &name[0], &folder[0], run);
     }
     FDIDestroy(fdi);
+    if (ok)
+        ok = MoveStagedFiles(run);
+    else
+        DiscardStagedFiles(run);
     return ok ? 1 : 0;
 }

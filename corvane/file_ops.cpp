@@ -27,9 +27,18 @@ void ClearReadOnly(const char* path, DWORD attributes) {
         SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-// A directory link or junction is removed as an entry; its target is left alone.
+bool RunningUnderWine() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+// A directory link or junction is removed as an entry; its target is left alone. Wine
+// (8.0) resolves a link in RemoveDirectory and removes the target when that is empty,
+// so there the link is left in place rather than risk anything outside the tree.
 bool RemoveLink(const char* path) {
-    return RemoveDirectoryA(path) || DeleteFileA(path);
+    if (RunningUnderWine()) return false;
+    return RemoveDirectoryA(path) != 0;
 }
 
 // "C:", "C:\", "\" and "\\server\share" name whole volumes: never removed as a tree.

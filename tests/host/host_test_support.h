@@ -25,3 +25,14 @@ inline std::string FromEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
+
+// A Unix path (as CTest passes it) as Wine names it; other paths stay.
+inline std::string WinePath(std::string path) {
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+inline std::string CabinetFixtures() { return WinePath(FromEnvironment("WSK_CABINETS")); }
+inline std::string BinDir() { return WinePath(FromEnvironment("WSK_BIN")); }

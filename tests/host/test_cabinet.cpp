@@ -1,0 +1,131 @@
+// InstallCab on real cabinets: gcab's (made before the run) extract byte for byte, and
+// hostile or damaged ones fail as a whole without writing outside the destination.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "cab_writer.h"
+#include "host/corvane.h"
+#include "host_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every file below `root` by relative path, with its bytes.
+std::map<fs::path, std::string> Tree(const fs::path& root) {
+    std::map<fs::path, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), root)] = ReadAll(entry.path().string());
+    return files;
+}
+
+// The paths whose presence or bytes differ between two trees; empty when they are equal.
+std::string Differences(const std::map<fs::path, std::string>& got,
+                        const std::map<fs::path, std::string>& expected) {
+    std::string report;
+    for (const auto& [path, bytes] : expected) {
+        auto found = got.find(path);
+        if (found == got.end()) report += " missing:" + path.string();
+        else if (found->second != bytes) report += " differs:" + path.string();
+    }
+    for (const auto& entry : got)
+        if (!expected.count(entry.first)) report += " extra:" + entry.first.string();
+    return report;
+}
+
+std::string Cabinet(const char* name) { return CabinetFixtures() + "\\" + name; }
+fs::path Source(const char* name) { return fs::path(CabinetFixtures()) / "src" / name; }
+
+class InstallCabTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FromEnvironment("WSK_CABINETS").empty()) GTEST_SKIP() << "WSK_CABINETS is not set";
+        destination = (dir.Path() / "dest").string();
+    }
+    // The scratch folder holds only the destination: nothing was written beside it.
+    void ExpectNothingOutsideDestination() {
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            EXPECT_EQ(entry.path().filename(), "dest") << entry.path();
+    }
+    ScratchDir dir;
+    std::string destination;
+};
+
+}  // namespace
+
+// MSZIP and stored cabinets, flat, nested (with a UTF-8 name) and of many files, extract
+// to exactly their sources, file times included.
+TEST_F(InstallCabTest, GcabCabinetsExtractByteForByte) {
+    struct Case { const char* cabinet; const char* source; } cases[] = {
+        {"flat.cab", "flat"}, {"stored.cab", "flat"}, {"nested.cab", "nested"}, {"many.cab", "many"}};
+    for (const auto& c : cases) {
+        ScratchDir target;
+        ASSERT_EQ(InstallCab(Cabinet(c.cabinet).c_str(), target.Text().c_str(), 1, 0), 1) << c.cabinet;
+        EXPECT_EQ(Differences(Tree(target.Path()), Tree(Source(c.source))), "") << c.cabinet;
+    }
+}
+
+// File times come from the cabinet, not from the moment of extraction.
+TEST_F(InstallCabTest, FileTimesAreKept) {
+    ASSERT_EQ(InstallCab(Cabinet("nested.cab").c_str(), destination.c_str(), 1, 0), 1);
+    auto expected = fs::last_write_time(Source("nested") / "dir" / "sub" / "deep.txt");
+    auto got = fs::last_write_time(fs::path(destination) / "dir" / "sub" / "deep.txt");
+    EXPECT_LE(std::chrono::abs(got - expected), std::chrono::seconds(2));
+}
+
+// An existing longer file is replaced whole, and a read-only one too.
+TEST_F(InstallCabTest, ReplacesExistingLongerAndReadOnlyFiles) {
+    dir.Write("dest\\a.txt", std::string(500000, 'L'));
+    dir.Write("dest\\empty.txt", "was not empty");
+    SetFileAttributesA((destination + "\\empty.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1);
+    EXPECT_EQ(Differences(Tree(destination), Tree(Source("flat"))), "");
+}
+
+// Names that climb out, name a drive, a share or the root fail the whole cabinet: not
+// even its harmless first file is written, and nothing appears outside.
+TEST_F(InstallCabTest, EscapingNamesFailTheWholeCabinet) {
+    const char* escapes[] = {"..\\evil.txt", "sub\\..\\..\\evil.txt", "../evil.txt", "sub/../../evil.txt",
+                             "C:\\evil.txt", "C:evil.txt", "\\\\server\\share\\evil.txt", "\\evil.txt",
+                             "/evil.txt", "...\\evil.txt"};
+    for (const char* name : escapes) {
+        std::string cab = (dir.Path() / "dest-evil.cab").string();
+        CabWriter().Add("good.txt", "fine").Add(name, "evil").Write(cab);
+        EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 0) << name;
+        DeleteFileA(cab.c_str());
+        EXPECT_FALSE(Exists(destination + "\\good.txt")) << name;
+        EXPECT_FALSE(Exists("C:\\evil.txt")) << name;
+        ExpectNothingOutsideDestination();
+    }
+}
+
+// A hand-made cabinet with plain names works, and one with no files at all succeeds.
+TEST_F(InstallCabTest, HandMadeCabinetsWithSafeNames) {
+    std::string cab = (dir.Path() / "made.cab").string();
+    CabWriter().Add("Kordex/page.html", "<p>x</p>").Add("top.txt", "").Write(cab);
+    ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
+    EXPECT_EQ(ReadAll(destination + "\\Kordex\\page.html"), "<p>x</p>");
+    CabWriter().Write(cab);
+    EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
+}
+
+// Truncated, bit-flipped, not a cabinet, a directory, missing, or empty arguments: 0,
+// the process lives, and no half-written file is left.
+TEST_F(InstallCabTest, DamagedOrMissingCabinetsFail) {
+    for (const char* name : {"truncated.cab", "flipped.cab", "notacab.cab", "directory.cab", "absent.cab"}) {
+        EXPECT_EQ(InstallCab(Cabinet(name).c_str(), destination.c_str(), 1, 0), 0) << name;
+        if (Exists(destination)) {
+            for (const auto& [path, bytes] : Tree(destination)) {
+                auto source = Source("nested") / path;
+                EXPECT_TRUE(bytes == ReadAll(source.string())) << name << ": " << path;
+                EXPECT_EQ(path.filename().string().rfind("~ck", 0), std::string::npos) << path;
+            }
+        }
+        ExpectNothingOutsideDestination();
+    }
+    EXPECT_EQ(InstallCab("", destination.c_str(), 1, 0), 0);
+    EXPECT_EQ(InstallCab(Cabinet("flat.cab").c_str(), "", 1, 0), 0);
+    EXPECT_EQ(InstallCab(nullptr, nullptr, 1, 0), 0);
+}

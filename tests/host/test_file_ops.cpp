@@ -1,0 +1,187 @@
+// The host's file services on real files: the lock test against a second process,
+// deleting, removing trees (never through a link), copying.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/corvane.h"
+#include "host_test_support.h"
+
+namespace {
+
+bool WaitFor(const std::string& path, int milliseconds = 10000) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (Exists(path)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// A second process that holds `file` open as a lock holder does, until Release().
+class LockHolder {
+public:
+    explicit LockHolder(const std::string& file) : file_(file) {
+        std::string command = "\"" + BinDir() + "\\lock_holder.exe\" \"" + file + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process_) &&
+                   WaitFor(file + ".held");
+    }
+    ~LockHolder() { Release(); }
+    bool Started() const { return started_; }
+    void Release() {
+        if (!process_.hProcess) return;
+        CloseHandle(CreateFileA((file_ + ".release").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr));
+        WaitForSingleObject(process_.hProcess, 10000);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
+    }
+
+private:
+    std::string file_;
+    PROCESS_INFORMATION process_{};
+    bool started_ = false;
+};
+
+// Makes `link` a directory link to `target`: under Wine a Unix symbolic link (Wine's
+// own CreateSymbolicLink makes nothing), elsewhere a Windows one.
+bool MakeDirectoryLink(const std::string& link, const std::string& target) {
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return CreateSymbolicLinkA(link.c_str(), target.c_str(), 1) != 0;
+    auto toUnix = [&](const std::string& path) {
+        std::wstring wide(path.begin(), path.end());
+        char* name = unixName(wide.c_str());
+        std::string result = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return result;
+    };
+    std::string command = "Z:\\bin\\ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return WaitFor(link);
+}
+
+}  // namespace
+
+// Missing and closed files are not locked; one held by another process is, and is free
+// again once that process lets go.
+TEST(FileLocked, SeesASecondProcessHoldingTheFile) {
+    ScratchDir dir;
+    std::string file = dir.Text() + "\\VAlmanor.sem";
+    EXPECT_EQ(FileLocked("", file.c_str()), 0);
+    dir.Write("VAlmanor.sem", "");
+    EXPECT_EQ(FileLocked("", file.c_str()), 0);
+    {
+        LockHolder holder(file);
+        ASSERT_TRUE(holder.Started());
+        EXPECT_NE(FileLocked("", file.c_str()), 0);
+        holder.Release();
+    }
+    EXPECT_EQ(FileLocked("", file.c_str()), 0);
+    EXPECT_EQ(FileLocked("", ""), 0);
+    EXPECT_NE(FileLocked("otherhost", file.c_str()), 0);  // only the local machine is served
+}
+
+// An open in this process that does not share deleting also counts as locked.
+TEST(FileLocked, SeesAnOpenInThisProcess) {
+    ScratchDir dir;
+    std::string file = dir.Text() + "\\VAlmanor.sem";
+    HANDLE held = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_NE(FileLocked("", file.c_str()), 0);
+    CloseHandle(held);
+    EXPECT_EQ(FileLocked("", file.c_str()), 0);
+}
+
+// SafeDeleteFile deletes plain and read-only files, never a directory or nothing.
+TEST(SafeDeleteFile, DeletesFilesOnly) {
+    ScratchDir dir;
+    dir.Write("plain.cab");
+    dir.Write("readonly.cab");
+    SetFileAttributesA((dir.Text() + "\\readonly.cab").c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryA((dir.Text() + "\\folder.cab").c_str(), nullptr);
+    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\plain.cab").c_str()), 1);
+    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\readonly.cab").c_str()), 1);
+    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\folder.cab").c_str()), 0);
+    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\absent.cab").c_str()), 0);
+    EXPECT_EQ(SafeDeleteFile(""), 0);
+    EXPECT_FALSE(Exists(dir.Text() + "\\plain.cab"));
+    EXPECT_FALSE(Exists(dir.Text() + "\\readonly.cab"));
+    EXPECT_TRUE(Exists(dir.Text() + "\\folder.cab"));
+}
+
+// RemoveFile deletes the matches in one directory, letter case ignored, and nothing else.
+TEST(RemoveFile, DeletesMatchesInOneDirectory) {
+    ScratchDir dir;
+    for (const char* name : {"QMT_Kordalin_000.cab", "qmt_kordalin_001.CAB", "QMT_Other.cab",
+                             "sub\\QMT_Kordalin_002.cab", "main.css"})
+        dir.Write(name);
+    EXPECT_EQ(RemoveFile(dir.Text().c_str(), "QMT_Kordalin*.cab"), 1);
+    EXPECT_FALSE(Exists(dir.Text() + "\\QMT_Kordalin_000.cab"));
+    EXPECT_FALSE(Exists(dir.Text() + "\\qmt_kordalin_001.CAB"));
+    EXPECT_TRUE(Exists(dir.Text() + "\\QMT_Other.cab"));
+    EXPECT_TRUE(Exists(dir.Text() + "\\sub\\QMT_Kordalin_002.cab"));
+    EXPECT_EQ(RemoveFile(dir.Text().c_str(), "QMT_Kordalin*.cab"), 0);  // none left
+    EXPECT_EQ(RemoveFile("", "main.css"), 0);
+    EXPECT_EQ(RemoveFile(dir.Text().c_str(), "..\\main.css"), 0);
+    EXPECT_EQ(RemoveFile(dir.Text().c_str(), "main.css"), 1);
+}
+
+// A whole tree goes, read-only files included; empty paths and volume roots never do.
+TEST(RemoveDirTree, RemovesTheTreeButNeverARoot) {
+    ScratchDir dir;
+    dir.Write("kordalin\\Kordex\\a\\b.html");
+    dir.Write("kordalin\\VAlmanor.dll");
+    SetFileAttributesA((dir.Text() + "\\kordalin\\VAlmanor.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    dir.Write("keep.txt");
+    EXPECT_EQ(RemoveDirTree((dir.Text() + "\\kordalin").c_str(), 1), 1);
+    EXPECT_FALSE(Exists(dir.Text() + "\\kordalin"));
+    EXPECT_TRUE(Exists(dir.Text() + "\\keep.txt"));
+    EXPECT_EQ(RemoveDirTree((dir.Text() + "\\kordalin").c_str(), 1), 1);  // already gone
+    EXPECT_EQ(RemoveDirTree((dir.Text() + "\\keep.txt").c_str(), 1), 0);  // not a directory
+    for (const char* root : {"", "C:", "C:\\", "\\", "\\\\server\\share", "\\\\server\\share\\"})
+        EXPECT_EQ(RemoveDirTree(root, 1), 0) << root;
+}
+
+// A directory link inside the tree is not followed: the folder it points to keeps its files.
+TEST(RemoveDirTree, NeverDescendsThroughALink) {
+    ScratchDir dir;
+    dir.Write("outside\\precious.txt", "keep me");
+    dir.Write("outside\\deeper\\also.txt", "keep me too");
+    dir.Write("tree\\own.txt");
+    CreateDirectoryA((dir.Text() + "\\empty-outside").c_str(), nullptr);
+    ASSERT_TRUE(MakeDirectoryLink(dir.Text() + "\\tree\\link", dir.Text() + "\\outside"));
+    ASSERT_TRUE(MakeDirectoryLink(dir.Text() + "\\tree\\empty", dir.Text() + "\\empty-outside"));
+    RemoveDirTree((dir.Text() + "\\tree").c_str(), 1);
+    EXPECT_TRUE(Exists(dir.Text() + "\\empty-outside"));
+    EXPECT_EQ(ReadAll(dir.Text() + "\\outside\\precious.txt"), "keep me");
+    EXPECT_EQ(ReadAll(dir.Text() + "\\outside\\deeper\\also.txt"), "keep me too");
+    EXPECT_FALSE(Exists(dir.Text() + "\\tree\\own.txt"));
+}
+
+// CopyCreateFile makes missing folders and replaces an existing, read-only copy.
+TEST(CopyCreateFile, CreatesFoldersAndReplaces) {
+    ScratchDir dir;
+    dir.Write("source.dll", "new module");
+    std::string target = dir.Text() + "\\shared\\velm\\kordalin\\VAlmanor.dll";
+    EXPECT_EQ(CopyCreateFile((dir.Text() + "\\source.dll").c_str(), target.c_str()), 1);
+    EXPECT_EQ(ReadAll(target), "new module");
+    dir.Write("source.dll", "newer");
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(CopyCreateFile((dir.Text() + "\\source.dll").c_str(), target.c_str()), 1);
+    EXPECT_EQ(ReadAll(target), "newer");
+    EXPECT_EQ(CopyCreateFile((dir.Text() + "\\absent.dll").c_str(), target.c_str()), 0);
+    EXPECT_EQ(CopyCreateFile("", target.c_str()), 0);
+}
