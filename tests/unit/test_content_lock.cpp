@@ -1,0 +1,75 @@
+// The content lock file: refused when the host sees it locked, taken over when nobody
+// holds it, held once, released by closing and deleting it.
+#include <fstream>
+
+#include "extension/content_lock.h"
+#include "unit_support.h"
+
+namespace {
+
+class LockTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetFake(); }
+    void TearDown() override { ContentSemaphore(tree.Content().c_str(), 0); }
+    std::string LockContent() const {
+        std::ifstream in(tree.Dir().Below("shared\\velm\\kordalin\\VAlmanor.sem"), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void WriteLock(const std::string& content) const {
+        std::ofstream(tree.Dir().Below("shared\\velm\\kordalin\\VAlmanor.sem"), std::ios::binary) << content;
+    }
+    ContentTree tree;
+};
+
+}  // namespace
+
+// A lock file the host reports locked: refused, nothing created.
+TEST_F(LockTest, RefusedWhenLocked) {
+    Fake().lockedFiles.insert(tree.LockFile());
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 0);
+    EXPECT_EQ(Fake().calls, (Calls{"BuildPath(" + tree.Content() + ", VAlmanor.sem)",
+                                   "FileLocked(, " + tree.LockFile() + ")"}));
+    EXPECT_FALSE(tree.HasFile("VAlmanor.sem"));
+}
+
+// A lock file left by an earlier run that nobody holds: taken, cut to zero, deleted at release.
+TEST_F(LockTest, StaleLockFileIsTakenOver) {
+    WriteLock("left from a crash");
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 1);
+    EXPECT_EQ(LockContent(), "");
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 0), 1);
+    EXPECT_FALSE(tree.HasFile("VAlmanor.sem"));
+}
+
+// Acquire while held: the host is still asked, and the held stream is not opened again.
+TEST_F(LockTest, SecondAcquireKeepsTheHeldStream) {
+    ASSERT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 1);
+    WriteLock("written while held");
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 1);
+    EXPECT_EQ(CallsNamed("FileLocked").size(), 2u);
+    EXPECT_EQ(LockContent(), "written while held");  // a second open would have cut it
+}
+
+// An open that fails still counts as taken; the release then deletes nothing.
+TEST_F(LockTest, ReleaseAfterFailedOpenLeavesTheFile) {
+    std::string missing = tree.Root() + "\\absent\\";
+    EXPECT_EQ(ContentSemaphore(missing.c_str(), 1), 1);
+    WriteLock("someone else's");
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 0), 1);
+    EXPECT_EQ(LockContent(), "someone else's");
+}
+
+// Release with nothing held returns 1 and deletes nothing.
+TEST_F(LockTest, ReleaseWithoutLockDoesNothing) {
+    WriteLock("x");
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 0), 1);
+    EXPECT_TRUE(tree.HasFile("VAlmanor.sem"));
+}
+
+// A lock path that does not fit is never opened or deleted in cut-off form.
+TEST_F(LockTest, OverlongLockPathIsNeverUsed) {
+    std::string content = tree.Content() + std::string(260 - tree.Content().size() - 5, 'x') + "\\";
+    EXPECT_EQ(ContentSemaphore(content.c_str(), 1), 1);
+    EXPECT_EQ(CallsNamed("FileLocked"), (Calls{"FileLocked(, )"}));
+    EXPECT_EQ(ContentSemaphore(content.c_str(), 0), 1);
+}

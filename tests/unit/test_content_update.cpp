@@ -1,0 +1,182 @@
+// POSTCOPY and WSKordalin against the recording fake host: every branch of the update,
+// with the exact host calls, and the lock released on every way out.
+#include "extension/exports.h"
+#include "unit_support.h"
+
+namespace {
+
+class UpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetFake();
+        DllMain(nullptr, WSK_PROCESS_ATTACH, nullptr);
+        Fake().destinationRoot = tree.Root();
+        Fake().componentDir = tree.Root() + "\\comp";
+        installed = tree.Root() + "\\comp\\WsKordalin.dll";
+    }
+    void TearDown() override {
+        EXPECT_FALSE(tree.HasFile("VAlmanor.sem")) << "the lock was left behind";
+    }
+    int PostCopy(const char* text) {
+        ScriptArgs args{text};
+        return POSTCOPY(0, &args, "C:\\setup\\Kordex.inf");
+    }
+    void Versions(const char* installedVersion, const char* markerVersion) {
+        Fake().versions[installed] = installedVersion;
+        if (markerVersion) Fake().versions[tree.Marker()] = markerVersion;
+    }
+    std::string LastExit() const { return CallsNamed("_ExitSkript").back(); }
+    ContentTree tree;
+    std::string installed;
+};
+
+}  // namespace
+
+// Every stop word, in any letter case and anywhere in the text, ends the run at once.
+TEST_F(UpdateTest, StopWordsEndTheRunAtOnce) {
+    for (const char* text : {"DIAG", "diag", "/q netmode=1", "setup -ws", "news", "xWSx", "DiAg NETMODE WS"}) {
+        ResetFake();
+        EXPECT_EQ(PostCopy(text), 1) << text;
+        EXPECT_EQ(CallsOf({"UpString", "Get", "FileLocked", "_ExitSkript"}).size(), 2u) << text;
+        EXPECT_EQ(CallsNamed("UpString").size(), 1u) << text;
+        EXPECT_TRUE(LastExit().find(", 0)") != std::string::npos) << text;
+    }
+}
+
+// "?EXIT", an empty text and plain options do not stop the update.
+TEST_F(UpdateTest, OtherTextsRunTheUpdate) {
+    Versions("5.1.1.0", "5.1.1.0");
+    for (const char* text : {"?EXIT", "", "/Q /S", "W S", "DIA G"}) {
+        ResetFake();
+        Fake().destinationRoot = tree.Root();
+        EXPECT_EQ(PostCopy(text), 1) << text;
+        EXPECT_EQ(CallsNamed("FileLocked").size(), 1u) << text;
+    }
+}
+
+// A locked lock file: logged with the content directory, nothing else touched, result 1.
+TEST_F(UpdateTest, RefusedLockIsLoggedAndReportsDone) {
+    Fake().lockedFiles.insert(tree.LockFile());
+    EXPECT_EQ(PostCopy(""), 1);
+    EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_FindAlmanorSemaphore(), " + tree.Content() + ")"}));
+    EXPECT_TRUE(CallsOf({"GetFileVersion", "RemoveFile", "InstallCab", "CopyCreateFile"}).empty());
+    EXPECT_NE(LastExit().find(", 0)"), std::string::npos);
+}
+
+// Installed content as new as the packages, or newer: logged, packages deleted, result 1.
+TEST_F(UpdateTest, UpToDateContentDeletesThePackages) {
+    for (const char* marker : {"5.1.1.0", "5.2.0.0"}) {
+        ResetFake();
+        Fake().destinationRoot = tree.Root();
+        Fake().componentDir = tree.Root() + "\\comp";
+        Versions("5.1.1.0", marker);
+        tree.AddPackage("QMT_Kordalin_000.cab");
+        EXPECT_EQ(PostCopy(""), 1);
+        Calls expected = {
+            "GetFileVersion(" + installed + ")",
+            "GetFileVersion(" + tree.Marker() + ")",
+            "VerCompare(5.1.1.0, " + std::string(marker) + ")",
+            "Log(_FindKordalin(), " + std::string(marker) + ")",
+            "RemoveFile(" + tree.Content() + ", QMT_Kordalin*.cab)",
+        };
+        EXPECT_EQ(CallsOf({"GetFileVersion", "VerCompare", "Log", "RemoveFile", "InstallCab", "CopyCreateFile"}),
+                  expected);
+    }
+}
+
+// Newer packages: the whole road, in order, ending with the marker copied and status 0.
+TEST_F(UpdateTest, NewerVersionUnpacksAndRecordsTheVersion) {
+    Versions("5.1.1.0", nullptr);  // no marker yet: a first installation
+    tree.AddPackage("QMT_Kordalin_000.cab");
+    EXPECT_EQ(PostCopy("?exit"), 1);
+    std::string content = tree.Content();
+    Calls expected = {
+        "UpString(?exit)",
+        "Get(21, )",
+        "FileLocked(, " + tree.LockFile() + ")",
+        "GetFileVersion(" + installed + ")",
+        "GetFileVersion(" + tree.Marker() + ")",
+        "VerCompare(5.1.1.0, none)",
+        "InstallCab(" + content + "QMT_Kordalin_000.cab, " + content + ", 1, 0)",
+        "SafeDeleteFile(" + content + "QMT_Kordalin_000.cab)",
+        "CopyCreateFile(" + installed + ", " + tree.Marker() + ")",
+    };
+    EXPECT_EQ(CallsOf({"UpString", "Get", "FileLocked", "GetFileVersion", "VerCompare", "InstallCab",
+                       "SafeDeleteFile", "CopyCreateFile"}),
+              expected);
+    EXPECT_EQ(CallsNamed("BuildPath").at(0), "BuildPath(" + tree.Root() + ", shared\\velm\\kordalin\\)");
+    EXPECT_TRUE(CallsNamed("Log").empty());
+    EXPECT_TRUE(LastExit().find(", 0)") != std::string::npos);
+}
+
+// A package that fails to unpack: status 1, result 0, the marker left alone.
+TEST_F(UpdateTest, FailedUnpackKeepsTheOldMarker) {
+    Versions("5.1.1.0", "5.1.0.9");
+    tree.AddPackage("QMT_Kordalin_001.cab");
+    Fake().failingCabinets.insert(tree.Content() + "QMT_Kordalin_001.cab");
+    EXPECT_EQ(PostCopy(""), 0);
+    EXPECT_TRUE(CallsNamed("CopyCreateFile").empty());
+    EXPECT_TRUE(LastExit().find(", 1)") != std::string::npos);
+}
+
+// Newer version but no packages: the marker is still brought up to date.
+TEST_F(UpdateTest, NoPackagesStillRecordsTheVersion) {
+    Versions("5.1.1.0", "5.1.0.9");
+    EXPECT_EQ(PostCopy(""), 1);
+    EXPECT_EQ(CallsNamed("CopyCreateFile"), (Calls{"CopyCreateFile(" + installed + ", " + tree.Marker() + ")"}));
+    EXPECT_EQ(Fake().listsMade, 0);
+}
+
+// A host call that throws mid-update: the run fails cleanly, the lock and list released.
+TEST_F(UpdateTest, ThrowingHostCallReleasesLockAndList) {
+    Versions("5.1.1.0", nullptr);
+    tree.AddPackage("QMT_Kordalin_000.cab");
+    for (const char* call : {"InstallCab", "GetFileVersion", "VerCompare", "CopyCreateFile"}) {
+        ResetFake();
+        Fake().destinationRoot = tree.Root();
+        Fake().componentDir = tree.Root() + "\\comp";
+        Versions("5.1.1.0", nullptr);
+        Fake().throwOn = call;
+        EXPECT_EQ(PostCopy(""), 0) << call;
+        EXPECT_FALSE(tree.HasFile("VAlmanor.sem")) << call;
+        EXPECT_EQ(Fake().listsAlive, 0) << call;
+        EXPECT_TRUE(LastExit().find(", 1)") != std::string::npos) << call;
+    }
+}
+
+// An empty root would put the content wherever the setup runs: logged, nothing else done.
+TEST_F(UpdateTest, EmptyRootLeavesEverythingAlone) {
+    Fake().destinationRoot = "";
+    EXPECT_EQ(PostCopy(""), 1);
+    EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_FindDestinationRoot(), empty: shared content left alone)"}));
+    EXPECT_TRUE(CallsOf({"BuildPath", "FileLocked", "GetFileVersion"}).empty());
+}
+
+// Paths that do not fit: logged, nothing acted on, the run reports failure.
+TEST_F(UpdateTest, OverlongPathsAreNeverActedOn) {
+    std::string longRoot = "C:\\" + std::string(240, 'r');  // the content directory fits, the lock path not
+    Fake().destinationRoot = longRoot;
+    EXPECT_EQ(PostCopy(""), 0);
+    EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_BuildContentPath(), " + longRoot + ")"}));
+    EXPECT_TRUE(CallsOf({"FileLocked", "GetFileVersion", "RemoveFile", "InstallCab"}).empty());
+
+    ResetFake();
+    Fake().destinationRoot = tree.Root();
+    Fake().componentDir = "C:\\" + std::string(250, 'c');
+    EXPECT_EQ(PostCopy(""), 0);
+    EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_BuildContentPath(), " + Fake().componentDir + ")"}));
+    EXPECT_TRUE(CallsOf({"FileLocked", "GetFileVersion"}).empty());
+}
+
+// WSKordalin runs POSTCOPY with "?EXIT" and the script beside the module.
+TEST_F(UpdateTest, StandaloneRunUsesTheScriptBesideTheModule) {
+    Versions("5.1.1.0", "5.1.1.0");
+    EXPECT_EQ(WSKordalin(0, 0, 0, 0), 1);
+    std::string init = CallsNamed("_InitSkript").at(0);
+    char module[4096];
+    unsigned length = platform::ModuleFileName(nullptr, module, sizeof module);
+    std::string script(module, length);
+    script = script.substr(0, script.find_last_of("\\/") + 1) + "Kordex.inf";
+    EXPECT_EQ(init.rfind("_InitSkript(" + script + ", ?EXIT, ", 0), 0u) << init;
+    EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_FindKordalin(), 5.1.1.0)"}));
+}
