@@ -35,4 +35,8 @@ set_target_properties(WSKORDALIN PROPERTIES PREFIX "" OUTPUT_NAME WSKORDALIN SUF
 add_executable(setuphost setuphost/main.cpp corvane/script_settings.cpp)
 target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR})
 
+# Not shipped: shows the version the host reads from a file (used by the demo).
+add_executable(fileversion tools/fileversion.cpp)
+target_link_libraries(fileversion PRIVATE Corvane)
+
 include(cmake/windows_tests.cmake)

@@ -6,7 +6,9 @@ add_executable(wsk_unit_tests ${UNIT_TEST_SOURCES} ${EXTENSION_SOURCES} ${HOST_R
 target_include_directories(wsk_unit_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(wsk_unit_tests PRIVATE CORVANE_DLL_PATH="Corvane.dll")
 target_link_libraries(wsk_unit_tests PRIVATE GTest::gtest_main)
-add_dependencies(wsk_unit_tests Corvane)
+add_executable(is_locked tests/host/helpers/is_locked.cpp)
+target_link_libraries(is_locked PRIVATE Corvane)
+add_dependencies(wsk_unit_tests Corvane is_locked)
 add_test(NAME win.unit COMMAND wsk_unit_tests)
 
 file(GLOB HOST_RULES_TEST_SOURCES CONFIGURE_DEPENDS tests/host_rules/*.cpp)

@@ -32,6 +32,8 @@ struct Extraction {
     std::wstring temporary;    // the file being written
     std::wstring target;       // where it goes when complete
     std::vector<StagedFile> staged;
+    std::string refusedName;   // the first stored name that may not be written
+    std::size_t files = 0;
 };
 
 Extraction* active = nullptr;  // FDI's file callbacks carry no context of their own
@@ -97,6 +99,7 @@ INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
     std::wstring target = TargetOf(run, note);
     if (target.empty()) {
         run.unsafe = true;
+        run.refusedName = note->psz1 ? note->psz1 : "";
         return -1;
     }
     if (run.namesOnly) return 0;  // skip: this pass only checks names
@@ -125,6 +128,7 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     DWORD kept = note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     run.staged.push_back({run.temporary, run.target, kept ? kept : FILE_ATTRIBUTE_NORMAL});
+    ++run.files;
     run.temporary.clear();
     return TRUE;
 }
@@ -175,7 +179,22 @@ void DiscardUnfinished(Extraction& run) {
     run.temporary.clear();
 }
 
-bool RunPass(HFDI fdi, char* name, char* folder, Extraction& run) {
+const char* Reason(const ERF& error) {
+    switch (error.erfOper) {
+        case FDIERROR_CABINET_NOT_FOUND: return "cabinet not found";
+        case FDIERROR_NOT_A_CABINET: return "not a cabinet";
+        case FDIERROR_UNKNOWN_CABINET_VERSION: return "unknown cabinet version";
+        case FDIERROR_CORRUPT_CABINET: return "damaged cabinet";
+        case FDIERROR_BAD_COMPR_TYPE: return "unknown compression";
+        case FDIERROR_MDI_FAIL: return "damaged compressed data";
+        case FDIERROR_TARGET_FILE: return "cannot write a file";
+        case FDIERROR_USER_ABORT: return "cannot write a file, or a file continues in another cabinet";
+        default: return "cannot read the cabinet";
+    }
+}
+
+bool RunPass(HFDI fdi, char* name, char* folder, Extraction& run, ERF& error) {
+    error = ERF{};
     active = &run;
     BOOL copied = FDICopy(fdi, name, folder, 0, Notify, nullptr, &run);
     active = nullptr;
@@ -216,16 +235,23 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     HFDI fdi = FDICreate(Allocate, Release, OpenCabinet, ReadFileCallback, WriteFileCallback,
                          CloseFileCallback, SeekFileCallback, cpuUNKNOWN, &error);
     if (!fdi) return 0;
-    bool ok = RunPass(fdi, &name[0], &folder[0], run);
+    bool ok = RunPass(fdi, &name[0], &folder[0], run, error);
     if (ok) {
         CreateParents(run.destination, 3);
         run.namesOnly = false;
-        ok = RunPass(fdi, &name[0], &folder[0], run);
+        ok = RunPass(fdi, &name[0], &folder[0], run, error);
     }
     FDIDestroy(fdi);
-    if (ok)
-        ok = MoveStagedFiles(run);
+    bool moved = ok && MoveStagedFiles(run);
+    if (!ok) DiscardStagedFiles(run);
+
+    std::string outcome = std::string(cabinet) + ": ";
+    if (moved)
+        outcome += std::to_string(run.files) + " files unpacked into " + destination;
+    else if (!run.refusedName.empty())
+        outcome += "refused, the name '" + run.refusedName + "' would be written outside " + destination;
     else
-        DiscardStagedFiles(run);
-    return ok ? 1 : 0;
+        outcome += std::string("failed, ") + (ok ? "cannot replace a file" : Reason(error)) + "; nothing replaced";
+    Log("InstallCab()", outcome.c_str());
+    return moved ? 1 : 0;
 }

@@ -51,6 +51,14 @@ bool IsVolumeRoot(const std::string& path) {
     return false;
 }
 
+// Deletes one file, read-only or not; never a directory.
+bool DeleteOneFile(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    ClearReadOnly(path, attributes);
+    return DeleteFileA(path) != 0;
+}
+
 bool RemoveTree(const std::string& dir, bool removeSelf) {
     bool allGone = true;
     WIN32_FIND_DATAA entry;
@@ -66,7 +74,7 @@ bool RemoveTree(const std::string& dir, bool removeSelf) {
             else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
                 gone = RemoveTree(path, true);
             else
-                gone = SafeDeleteFile(path.c_str()) != 0;
+                gone = DeleteOneFile(path.c_str());
             allGone = allGone && gone;
         } while (FindNextFileA(search, &entry));
         FindClose(search);
@@ -104,10 +112,9 @@ int FileLocked(const char* host, const char* path) {
 
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    ClearReadOnly(path, attributes);
-    return DeleteFileA(path) ? 1 : 0;
+    bool deleted = DeleteOneFile(path);
+    Log("SafeDeleteFile()", (std::string(path) + (deleted ? ": deleted" : ": could not be deleted")).c_str());
+    return deleted ? 1 : 0;
 }
 
 int RemoveFile(const char* dir, const char* pattern) {
@@ -115,17 +122,21 @@ int RemoveFile(const char* dir, const char* pattern) {
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(Join(dir, pattern).c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return 0;
-    bool allGone = true;
+    int deleted = 0, failed = 0;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        allGone = SafeDeleteFile(Join(dir, entry.cFileName).c_str()) && allGone;
+        ++(DeleteOneFile(Join(dir, entry.cFileName).c_str()) ? deleted : failed);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
-    return allGone ? 1 : 0;
+    std::string outcome = Join(dir, pattern) + ": " + std::to_string(deleted) + " deleted";
+    if (failed) outcome += ", " + std::to_string(failed) + " could not be deleted";
+    if (deleted || failed) Log("RemoveFile()", outcome.c_str());
+    return deleted > 0 && failed == 0 ? 1 : 0;
 }
 
-int RemoveDirTree(const char* dir, int removeSelf) {
-    if (Empty(dir) || IsVolumeRoot(dir)) return 0;
+namespace {
+
+int RemoveDirTreeQuietly(const char* dir, int removeSelf) {
     DWORD attributes = GetFileAttributesA(dir);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // nothing there: nothing to do
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
@@ -133,9 +144,22 @@ int RemoveDirTree(const char* dir, int removeSelf) {
     return RemoveTree(dir, removeSelf != 0) ? 1 : 0;
 }
 
+}  // namespace
+
+int RemoveDirTree(const char* dir, int removeSelf) {
+    if (Empty(dir) || IsVolumeRoot(dir)) return 0;
+    bool existed = GetFileAttributesA(dir) != INVALID_FILE_ATTRIBUTES;
+    int removed = RemoveDirTreeQuietly(dir, removeSelf);
+    if (existed)
+        Log("RemoveDirTree()", (std::string(dir) + (removed ? ": removed" : ": not everything could be removed")).c_str());
+    return removed;
+}
+
 int CopyCreateFile(const char* source, const char* destination) {
     if (Empty(source) || Empty(destination)) return 0;
     CreateParents(destination);
     ClearReadOnly(destination, GetFileAttributesA(destination));
-    return CopyFileA(source, destination, FALSE) ? 1 : 0;
+    bool copied = CopyFileA(source, destination, FALSE) != 0;
+    Log("CopyCreateFile()", (std::string(source) + " -> " + destination + (copied ? "" : ": failed")).c_str());
+    return copied ? 1 : 0;
 }

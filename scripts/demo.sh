@@ -1,18 +1,74 @@
 #!/usr/bin/env bash
-# The main job on the bundled sample: setuphost.exe calls each export of dist/ on the
-# sample script, and the log shows what the extension did.
+# The main job on the bundled sample, run from dist/ under Wine: a destination tree in a
+# scratch folder, the module installed into the component directory, real content
+# packages made with gcab from samples/content, then POSTCOPY (first installation),
+# POSTCOPY again (up to date), WSKordalin (standalone) and DEINSTALL, each with what it
+# logged and what it changed.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$top/build}
 export WINEDEBUG=${WINEDEBUG:--all}
 work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cp dist/* "$work/"
-mkdir -p "$work/root"
+
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-cd "$work"
-for export in POSTCOPY DEINSTALL WSKordalin; do
-  echo "== setuphost.exe WSKORDALIN.DLL $export Kordex.inf"
-  wine setuphost.exe "$(winpath "$work/WSKORDALIN.DLL")" "$export" "$(winpath "$work/Kordex.inf")" || true
-done
-echo "== Kordex.log"
-cat Kordex.log
+say() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
+note() { printf '   %s\n' "$*"; }
+tree_of() { (cd "$1" && find . -mindepth 1 | sort | sed 's|^\./|     |'); }
+marker_version() {
+  local marker="$content/VAlmanor.dll"
+  if [ -e "$marker" ]; then wine "$build/win/bin/fileversion.exe" "$(winpath "$marker")" | tr -d '\r'
+  else echo "(no marker file)"; fi
+}
+log_lines=0
+run() {  # run EXPORT [TEXT]: one setuphost.exe call, its output and what it logged
+  printf '   $ setuphost.exe WSKORDALIN.DLL %s Kordex.inf %s\n' "$1" "${2:+\"$2\"}"
+  (cd "$work" && wine setuphost.exe "$(winpath "$work/WSKORDALIN.DLL")" "$1" \
+      "$(winpath "$work/Kordex.inf")" ${2:+"$2"} | tr -d '\r' | sed 's/^/   /') || true
+  note "the run log says:"
+  tail -n +$((log_lines + 1)) "$work/Kordex.log" | sed 's/^/     /'
+  log_lines=$(wc -l < "$work/Kordex.log")
+}
+
+cp "$top"/dist/* "$work/"
+root="$work/root"; content="$root/shared/velm/kordalin"
+mkdir -p "$content"
+cp "$work/WSKORDALIN.DLL" "$root/WsKordalin.dll"
+echo "body { font-family: sans-serif; }" > "$root/shared/velm/main.css"
+bash "$top/scripts/make-packages.sh" "$top/samples/content" "$content"
+
+say "Kordalin content update demo in $work"
+note "Kordex.inf: component directory = destination root = root\\"
+note "installed module root\\WsKordalin.dll has file version $(wine "$build/win/bin/fileversion.exe" "$(winpath "$root/WsKordalin.dll")" | tr -d '\r')"
+note "packages made with gcab from samples/content and placed in root\\shared\\velm\\kordalin\\:"
+tree_of "$content"
+
+say "1. POSTCOPY, first installation: no marker yet, so the packages are unpacked in order"
+run POSTCOPY "/Q"
+note "content directory now (packages gone, Kordex\\ from 000, then 001 and 002 over it):"
+tree_of "$content"
+note "marker VAlmanor.dll reports version $(marker_version)"
+
+say "2. POSTCOPY again with a package placed: the content is up to date, the package is deleted"
+
+bash "$top/scripts/make-packages.sh" "$top/samples/content" "$work/again"
+cp "$work/again/QMT_Kordalin_001.cab" "$content/QMT_Kordalin_003.cab"
+run POSTCOPY
+note "QMT_Kordalin_003.cab is $([ -e "$content/QMT_Kordalin_003.cab" ] && echo still there || echo deleted)"
+
+say "3. POSTCOPY with the command text \"diag\": a stop word, nothing but the run itself"
+run POSTCOPY "diag"
+
+say "4. WSKordalin, standalone: POSTCOPY with \"?EXIT\" and the Kordex.inf beside the module"
+rm "$content/VAlmanor.dll"
+note "(marker removed first, so the standalone run has something to do)"
+cp "$work/again/QMT_Kordalin_000.cab" "$content/"
+run WSKordalin
+note "marker VAlmanor.dll reports version $(marker_version)"
+
+say "5. DEINSTALL of the root component: the content directory and main.css go"
+note "root\\ before:"
+tree_of "$root" | grep -v '/Kordex/' || true
+run DEINSTALL
+note "root\\ after:"
+tree_of "$root"

@@ -51,3 +51,47 @@ write_script() {
   [ -n "$root" ] && root=$(winpath "$root")
   printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$component" "$root" > "$1"
 }
+
+# --- A destination tree for the update -------------------------------------------------
+SAMPLES="$WSK_SOURCE/samples/content"
+
+content_of() { echo "$1/shared/velm/kordalin"; }
+
+# new_root ROOT: a destination root that is its own component directory, with the module
+# installed as WsKordalin.dll and a script file ROOT.inf (log ROOT.log).
+new_root() {
+  mkdir -p "$1/shared/velm/kordalin"
+  cp "$WSK_BIN/WSKORDALIN.DLL" "$1/WsKordalin.dll"
+  write_script "$1.inf" "$1" "$1"
+}
+
+# place_packages ROOT [NUMBER...]: the sample packages (all by default) in the content dir.
+place_packages() {
+  local root=$1; shift
+  local made="$WORK/packages"
+  [ -d "$made" ] || bash "$WSK_SOURCE/scripts/make-packages.sh" "$SAMPLES" "$made"
+  if [ $# -eq 0 ]; then set -- 000 001 002; fi
+  for n in "$@"; do cp "$made/QMT_Kordalin_$n.cab" "$(content_of "$root")/"; done
+}
+
+# expected_content DIR: what the content directory holds after all sample packages.
+expected_content() {
+  mkdir -p "$1"
+  for n in 000 001 002; do cp -r "$SAMPLES/QMT_Kordalin_$n/." "$1/"; done
+}
+
+# expect_content ROOT: the unpacked content equals the samples, with the marker beside it.
+expect_content() {
+  local expected="$WORK/expected"
+  [ -d "$expected" ] || expected_content "$expected"
+  diff -r -x VAlmanor.dll -x 'QMT_Kordalin_*.cab' "$expected" "$(content_of "$1")" >/dev/null ||
+    fail "content of $1 differs: $(diff -r -x VAlmanor.dll "$expected" "$(content_of "$1")" | head -5)"
+  pass
+}
+
+expect_gone() { [ ! -e "$1" ] || fail "$1 should be gone"; pass; }
+expect_there() { [ -e "$1" ] || fail "$1 should be there"; pass; }
+expect_same() { cmp -s "$1" "$2" || fail "$1 differs from $2"; pass; }
+
+# postcopy ROOT [TEXT]: POSTCOPY on the root's own script.
+postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }

@@ -73,3 +73,40 @@ TEST_F(LockTest, OverlongLockPathIsNeverUsed) {
     EXPECT_EQ(CallsNamed("FileLocked"), (Calls{"FileLocked(, )"}));
     EXPECT_EQ(ContentSemaphore(content.c_str(), 0), 1);
 }
+
+#if defined(_WIN32)
+#include <windows.h>
+
+namespace {
+
+// Exit status of is_locked.exe (beside this test program) for `file`.
+DWORD SecondProcessSeesLocked(const std::string& file) {
+    char self[MAX_PATH];
+    std::string dir(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+    std::string command = "\"" + dir.substr(0, dir.find_last_of('\\')) + "\\is_locked.exe\" \"" + file + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 99;
+    WaitForSingleObject(process.hProcess, 20000);
+    DWORD status = 99;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return status;
+}
+
+}  // namespace
+
+// The lock file as the platform holds it is seen as locked by the real host library in
+// another process, and is free and gone after the release.
+TEST_F(LockTest, SecondProcessSeesTheHeldLock) {
+    ASSERT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 1);
+    EXPECT_EQ(SecondProcessSeesLocked(tree.LockFile()), 1u);
+    ContentSemaphore(tree.Content().c_str(), 0);
+    EXPECT_FALSE(tree.HasFile("VAlmanor.sem"));
+    WriteLock("");
+    EXPECT_EQ(SecondProcessSeesLocked(tree.LockFile()), 0u);
+}
+#endif

@@ -123,3 +123,27 @@ TEST_F(ScriptRunTest, OwnHandleFallsBackToTheHostLibraryThenTheExecutable) {
     std::string seen = CallsNamed("GetLongDir").at(0);
     EXPECT_NE(seen.find("Corvane.dll)"), std::string::npos) << seen;
 }
+
+#if !defined(_WIN32)
+#include <filesystem>
+#include <fstream>
+
+#include "fakes/scratch_dir.h"
+
+// A module whose path does not fit the 260-byte buffer: WSKordalin has no script file to
+// run with, returns 0 and calls nothing; nothing is written past the buffer.
+TEST_F(ScriptRunTest, StandaloneRunWithAnOverlongModulePath) {
+    ScratchDir dir;
+    std::filesystem::path deep = dir.Path();
+    while (deep.string().size() < 300) deep /= std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    std::filesystem::copy_file(CORVANE_DLL_PATH, deep / "WSKORDALIN.DLL");
+    void* module = dlopen((deep / "WSKORDALIN.DLL").c_str(), RTLD_NOW);
+    ASSERT_NE(module, nullptr);
+    DllMain(module, WSK_PROCESS_ATTACH, nullptr);
+    EXPECT_EQ(WSKordalin(0, 0, 0, 0), 0);
+    EXPECT_TRUE(Fake().calls.empty());
+    DllMain(nullptr, WSK_PROCESS_ATTACH, nullptr);
+    dlclose(module);
+}
+#endif
