@@ -1,38 +1,28 @@
 // InstallCab: MS-CAB extraction through the platform's FDI interface with our own
-// callbacks. Every stored name is checked before anything is written (a cabinet with one
-// unsafe name writes nothing), and each file is written to a temporary name beside its
-// target and moved into place only when it is complete, so a damaged cabinet never leaves
-// a cut-off file behind.
+// callbacks. A first pass checks every stored name before anything is written (a cabinet
+// with one unsafe name writes nothing). The second pass writes each file into a staging
+// folder; the files are moved into place only when the whole cabinet was read without
+// error, so a damaged cabinet replaces nothing and leaves no cut-off file.
 #include <windows.h>
 #include <fcntl.h>
 #include <fdi.h>
 
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "cabinet_names.h"
+#include "cabinet_stage.h"
 #include "host/corvane.h"
 
 namespace {
 
-// A file written completely under a temporary name, waiting to be moved into place.
-struct StagedFile {
-    std::wstring temporary;
-    std::wstring target;
-    DWORD attributes;
-};
-
 struct Extraction {
-    std::wstring destination;  // full path, ends in a backslash
-    bool namesOnly = true;     // first pass: check names, write nothing
-    bool unsafe = false;       // a name or a write failed: the whole call fails
+    std::wstring destination;   // full path, ends in a backslash
+    std::unique_ptr<CabinetStage> stage;  // null in the first pass: check names only
     HANDLE output = INVALID_HANDLE_VALUE;
-    std::wstring temporary;    // the file being written
-    std::wstring target;       // where it goes when complete
-    std::vector<StagedFile> staged;
-    std::string refusedName;   // the first stored name that may not be written
+    std::string refusedName;    // the first stored name that may not be written
+    std::string overlongName;   // the first stored name whose path would be too long
     std::size_t files = 0;
 };
 
@@ -48,8 +38,7 @@ std::wstring Widen(const char* text, UINT codePage) {
 }
 
 void CreateParents(const std::wstring& path, std::size_t from) {
-    for (std::size_t at = path.find(L'\\', from); at != std::wstring::npos;
-         at = path.find(L'\\', at + 1))
+    for (std::size_t at = path.find(L'\\', from); at != std::wstring::npos; at = path.find(L'\\', at + 1))
         CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
 }
 
@@ -64,58 +53,53 @@ FNOPEN(OpenCabinet) {
     return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(file);
 }
 
-FNREAD(ReadFileCallback) {
+FNREAD(ReadCallback) {
     DWORD done = 0;
     return ReadFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
 }
 
-FNWRITE(WriteFileCallback) {
+FNWRITE(WriteCallback) {
     DWORD done = 0;
     return WriteFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
 }
 
-FNCLOSE(CloseFileCallback) {
+FNCLOSE(CloseCallback) {
     if (active && reinterpret_cast<HANDLE>(hf) == active->output) active->output = INVALID_HANDLE_VALUE;
     return CloseHandle(reinterpret_cast<HANDLE>(hf)) ? 0 : -1;
 }
 
-FNSEEK(SeekFileCallback) {
+FNSEEK(SeekCallback) {
     DWORD method = seektype == SEEK_CUR ? FILE_CURRENT : seektype == SEEK_END ? FILE_END : FILE_BEGIN;
     DWORD at = SetFilePointer(reinterpret_cast<HANDLE>(hf), dist, nullptr, method);
     return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<long>(at);
 }
 
-// Where a stored name goes, or "" when it must not be written.
-std::wstring TargetOf(const Extraction& run, const FDINOTIFICATION* note) {
+// Where a stored name goes, or "" (with the reason noted) when it must not be written.
+std::wstring TargetOf(Extraction& run, const FDINOTIFICATION* note) {
+    const char* stored = note->psz1 ? note->psz1 : "";
     std::string relative;
-    if (!note->psz1 || !SafeCabinetName(note->psz1, relative)) return L"";
-    std::wstring name = Widen(relative.c_str(), (note->attribs & _A_NAME_IS_UTF) ? CP_UTF8 : CP_ACP);
-    if (name.empty()) return L"";
+    std::wstring name;
+    if (SafeCabinetName(stored, relative))
+        name = Widen(relative.c_str(), (note->attribs & _A_NAME_IS_UTF) ? CP_UTF8 : CP_ACP);
+    if (name.empty()) {
+        run.refusedName = stored;
+        return L"";
+    }
     std::wstring target = run.destination + name;
-    return target.size() < MAX_PATH ? target : L"";
+    if (target.size() >= MAX_PATH) {
+        run.overlongName = stored;
+        return L"";
+    }
+    return target;
 }
 
 INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
     std::wstring target = TargetOf(run, note);
-    if (target.empty()) {
-        run.unsafe = true;
-        run.refusedName = note->psz1 ? note->psz1 : "";
-        return -1;
-    }
-    if (run.namesOnly) return 0;  // skip: this pass only checks names
+    if (target.empty()) return -1;
+    if (!run.stage) return 0;  // first pass: names only, skip the data
     CreateParents(target, run.destination.size());
-    std::wstring folder = target.substr(0, target.rfind(L'\\'));
-    wchar_t temporary[MAX_PATH];
-    if (!GetTempFileNameW(folder.c_str(), L"~ck", 0, temporary)) return -1;
-    run.output = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (run.output == INVALID_HANDLE_VALUE) {
-        DeleteFileW(temporary);
-        return -1;
-    }
-    run.temporary = temporary;
-    run.target = target;
-    return reinterpret_cast<INT_PTR>(run.output);
+    run.output = run.stage->Create(target);
+    return run.output == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(run.output);
 }
 
 BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
@@ -125,35 +109,10 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
         SetFileTime(file, nullptr, nullptr, &stamp);
     CloseHandle(file);
     run.output = INVALID_HANDLE_VALUE;
-    DWORD kept = note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    run.staged.push_back({run.temporary, run.target, kept ? kept : FILE_ATTRIBUTE_NORMAL});
+    run.stage->Complete(note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
     ++run.files;
-    run.temporary.clear();
     return TRUE;
-}
-
-// Moves every staged file over its target. False when any could not be moved.
-bool MoveStagedFiles(Extraction& run) {
-    bool allMoved = true;
-    for (const StagedFile& file : run.staged) {
-        DWORD old = GetFileAttributesW(file.target.c_str());
-        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesW(file.target.c_str(), old & ~FILE_ATTRIBUTE_READONLY);
-        if (MoveFileExW(file.temporary.c_str(), file.target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            SetFileAttributesW(file.target.c_str(), file.attributes);
-        } else {
-            DeleteFileW(file.temporary.c_str());
-            allMoved = false;
-        }
-    }
-    run.staged.clear();
-    return allMoved;
-}
-
-void DiscardStagedFiles(Extraction& run) {
-    for (const StagedFile& file : run.staged) DeleteFileW(file.temporary.c_str());
-    run.staged.clear();
 }
 
 FNFDINOTIFY(Notify) {
@@ -163,7 +122,7 @@ FNFDINOTIFY(Notify) {
             return StartFile(run, pfdin);
         case fdintCLOSE_FILE_INFO:
             return FinishFile(run, pfdin);
-        case fdintPARTIAL_FILE:    // files continued from another cabinet: not supported
+        case fdintPARTIAL_FILE:  // files continued from another cabinet: not supported
         case fdintNEXT_CABINET:
             return -1;
         default:
@@ -171,12 +130,14 @@ FNFDINOTIFY(Notify) {
     }
 }
 
-// Drops what a failed pass left half written.
-void DiscardUnfinished(Extraction& run) {
-    if (run.output != INVALID_HANDLE_VALUE) CloseHandle(run.output);
+bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, ERF& error) {
+    error = ERF{};
+    active = &run;
+    BOOL copied = FDICopy(fdi, &name[0], &folder[0], 0, Notify, nullptr, &run);
+    active = nullptr;
+    if (run.output != INVALID_HANDLE_VALUE) CloseHandle(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
-    if (!run.temporary.empty()) DeleteFileW(run.temporary.c_str());
-    run.temporary.clear();
+    return copied && run.refusedName.empty() && run.overlongName.empty();
 }
 
 const char* Reason(const ERF& error) {
@@ -193,13 +154,13 @@ const char* Reason(const ERF& error) {
     }
 }
 
-bool RunPass(HFDI fdi, char* name, char* folder, Extraction& run, ERF& error) {
-    error = ERF{};
-    active = &run;
-    BOOL copied = FDICopy(fdi, name, folder, 0, Notify, nullptr, &run);
-    active = nullptr;
-    DiscardUnfinished(run);
-    return copied && !run.unsafe;
+std::string Outcome(const Extraction& run, const ERF& error, bool read, bool moved, const char* destination) {
+    if (moved) return std::to_string(run.files) + " files unpacked into " + destination;
+    if (!run.refusedName.empty())
+        return "refused, the name '" + run.refusedName + "' would be written outside " + destination;
+    if (!run.overlongName.empty())
+        return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
+    return std::string("failed, ") + (read ? "cannot replace a file" : Reason(error)) + "; nothing replaced";
 }
 
 // Splits a cabinet path into FDI's folder (with its trailing separator) and file name.
@@ -232,26 +193,18 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (run.destination.empty()) return 0;
 
     ERF error{};
-    HFDI fdi = FDICreate(Allocate, Release, OpenCabinet, ReadFileCallback, WriteFileCallback,
-                         CloseFileCallback, SeekFileCallback, cpuUNKNOWN, &error);
+    HFDI fdi = FDICreate(Allocate, Release, OpenCabinet, ReadCallback, WriteCallback, CloseCallback,
+                         SeekCallback, cpuUNKNOWN, &error);
     if (!fdi) return 0;
-    bool ok = RunPass(fdi, &name[0], &folder[0], run, error);
-    if (ok) {
+    bool read = RunPass(fdi, name, folder, run, error);
+    if (read) {
         CreateParents(run.destination, 3);
-        run.namesOnly = false;
-        ok = RunPass(fdi, &name[0], &folder[0], run, error);
+        run.stage = std::make_unique<CabinetStage>(run.destination);
+        read = RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
-    bool moved = ok && MoveStagedFiles(run);
-    if (!ok) DiscardStagedFiles(run);
-
-    std::string outcome = std::string(cabinet) + ": ";
-    if (moved)
-        outcome += std::to_string(run.files) + " files unpacked into " + destination;
-    else if (!run.refusedName.empty())
-        outcome += "refused, the name '" + run.refusedName + "' would be written outside " + destination;
-    else
-        outcome += std::string("failed, ") + (ok ? "cannot replace a file" : Reason(error)) + "; nothing replaced";
-    Log("InstallCab()", outcome.c_str());
+    bool moved = read && run.stage->Commit();
+    run.stage.reset();  // a failed read discards what was staged
+    Log("InstallCab()", (std::string(cabinet) + ": " + Outcome(run, error, read, moved, destination)).c_str());
     return moved ? 1 : 0;
 }

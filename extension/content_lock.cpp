@@ -17,7 +17,11 @@ int ContentSemaphore(const char* contentDir, int acquire) {
     bool named = BuildPath(lockPath, contentDir, content::kLockFile) != 0 && lockPath[0];
     if (acquire) {
         if (FileLocked("", lockPath)) return 0;
-        if (!lockStream && named) lockStream = platform::OpenSharedLockStream(lockPath);
+        // Another setup that took the lock since the test above is refused like one the
+        // host saw; any other failure to open does not stop the update.
+        if (!lockStream && named &&
+            platform::OpenSharedLockStream(lockPath, lockStream) == platform::LockOpen::HeldElsewhere)
+            return 0;
         return 1;
     }
     if (lockStream) {

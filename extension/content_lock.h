@@ -1,8 +1,9 @@
 // The lock file that guards a content directory against a second setup.
 #pragma once
 
-// acquire != 0: 0 when the host reports the lock file locked by someone; otherwise 1,
-// holding the file open (created, or cut to zero length) unless the open failed.
+// acquire != 0: 0 when the host reports the lock file locked, or when another holder
+// opened it in the meantime; otherwise 1, holding the file open (created, or cut to zero
+// length) unless the open failed for another reason.
 // acquire == 0: closes and deletes the held lock file, if any; always 1.
 int ContentSemaphore(const char* contentDir, int acquire);
 

@@ -41,8 +41,13 @@ private:
 // Deletes one file; true when it was deleted.
 bool DeleteFileAt(const char* path);
 
-// Opens `path` for writing (created, or cut to zero length), shared so that others may
-// still open it for reading and writing but not delete or rename it. Null on failure.
-std::FILE* OpenSharedLockStream(const char* path);
+enum class LockOpen { Opened, HeldElsewhere, Failed };
+
+// Opens the lock file `path` for writing (created, or cut to zero length), shared so that
+// others may still open it for reading and writing but not delete or rename it, into
+// `stream`. HeldElsewhere, changing nothing, when another lock holder has it open: the
+// test before the open and the open itself are two steps, and a second setup may have
+// come in between.
+LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream);
 
 }  // namespace platform

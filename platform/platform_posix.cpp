@@ -4,6 +4,8 @@
 #include "platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <dlfcn.h>
 #include <fnmatch.h>
 #include <link.h>
@@ -117,9 +119,20 @@ bool DeleteFileAt(const char* path) {
     return unlink(NativePath(path).c_str()) == 0;
 }
 
-std::FILE* OpenSharedLockStream(const char* path) {
-    // POSIX has no share modes; the lock's exclusivity is the host's FileLocked test.
-    return std::fopen(NativePath(path).c_str(), "w");
+LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream) {
+    // POSIX has no share modes: an exclusive advisory lock stands in for them, taken
+    // before the file is cut so that another holder's file is left as it is.
+    int descriptor = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor == -1) return LockOpen::Failed;
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        close(descriptor);
+        return LockOpen::HeldElsewhere;
+    }
+    if (ftruncate(descriptor, 0) != 0 || !(stream = fdopen(descriptor, "w"))) {
+        close(descriptor);
+        return LockOpen::Failed;
+    }
+    return LockOpen::Opened;
 }
 
 }  // namespace platform

@@ -2,9 +2,14 @@
 #include "platform.h"
 
 #include <windows.h>
-#include <share.h>
+#include <fcntl.h>
+#include <io.h>
 
 namespace platform {
+
+namespace {
+constexpr DWORD kHolderMarkOffsetHigh = 0x7FFFFFFF;
+}
 
 ModuleHandle LoadedModule(const char* fileName) {
     return GetModuleHandleA(fileName);
@@ -42,9 +47,31 @@ bool DeleteFileAt(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
-std::FILE* OpenSharedLockStream(const char* path) {
-    // _SH_DENYNO shares reading and writing; the C runtime never adds delete sharing.
-    return _fsopen(path, "w", _SH_DENYNO);
+LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? LockOpen::HeldElsewhere : LockOpen::Failed;
+    // A byte-range lock far past any content tells holders apart without narrowing the
+    // sharing or blocking reads and writes; it is taken before the file is cut, so another
+    // holder's file is left as it is.
+    OVERLAPPED region{};
+    region.OffsetHigh = kHolderMarkOffsetHigh;
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &region)) {
+        CloseHandle(file);
+        return LockOpen::HeldElsewhere;
+    }
+    int descriptor = SetEndOfFile(file) ? _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY) : -1;
+    if (descriptor == -1) {
+        CloseHandle(file);
+        return LockOpen::Failed;
+    }
+    stream = _fdopen(descriptor, "w");
+    if (!stream) {
+        _close(descriptor);
+        return LockOpen::Failed;
+    }
+    return LockOpen::Opened;
 }
 
 }  // namespace platform

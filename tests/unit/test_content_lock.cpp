@@ -110,3 +110,47 @@ TEST_F(LockTest, SecondProcessSeesTheHeldLock) {
     EXPECT_EQ(SecondProcessSeesLocked(tree.LockFile()), 0u);
 }
 #endif
+
+#if defined(_WIN32)
+#include <windows.h>
+namespace {
+// Another lock holder's open, which the host's test has not seen yet.
+struct OtherHolder {
+    explicit OtherHolder(const std::string& path)
+        : handle(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, 0, nullptr)) {
+        OVERLAPPED region{};
+        region.OffsetHigh = 0x7FFFFFFF;  // where lock holders mark their hold
+        LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region);
+    }
+    ~OtherHolder() { CloseHandle(handle); }
+    HANDLE handle;
+};
+}  // namespace
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+namespace {
+struct OtherHolder {
+    explicit OtherHolder(const std::string& path) : fd(open(ScratchDir::LocalPath(path).c_str(), O_WRONLY | O_CREAT, 0644)) {
+        flock(fd, LOCK_EX);
+    }
+    ~OtherHolder() { close(fd); }
+    int fd;
+};
+}  // namespace
+#endif
+
+// A second setup that opened the lock file between the host's test and our open: refused,
+// and its file is neither cut nor deleted.
+TEST_F(LockTest, HolderThatCameInBetweenIsNotOverrun) {
+    WriteLock("the other setup's");
+    {
+        OtherHolder other(tree.LockFile());
+        EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 0);
+        EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 0), 1);
+        EXPECT_EQ(LockContent(), "the other setup's");
+    }
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 1);  // free again: taken over
+}
