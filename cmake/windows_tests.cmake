@@ -52,6 +52,7 @@ add_test(NAME win.exports
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/module/check_exports.sh $<TARGET_FILE:WSKORDALIN>)
 
 # Whole runs of setuphost.exe on real directory trees.
+add_executable(make_cab tests/host/helpers/make_cab.cpp)
 file(GLOB E2E_CASES CONFIGURE_DEPENDS tests/e2e/test_*.sh)
 foreach(case ${E2E_CASES})
     get_filename_component(name ${case} NAME_WE)

@@ -142,7 +142,7 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
 
 const char* Reason(const ERF& error) {
     switch (error.erfOper) {
-        case FDIERROR_CABINET_NOT_FOUND: return "cabinet not found";
+        case FDIERROR_CABINET_NOT_FOUND: return "cannot open the cabinet";
         case FDIERROR_NOT_A_CABINET: return "not a cabinet";
         case FDIERROR_UNKNOWN_CABINET_VERSION: return "unknown cabinet version";
         case FDIERROR_CORRUPT_CABINET: return "damaged cabinet";

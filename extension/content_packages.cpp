@@ -23,10 +23,12 @@ bool ListPackages(const char* contentDir, platform::DirectorySearch& search,
     bool allNamed = true;
     for (bool more = search.Found(); more; more = search.Next()) {
         if (search.Name()[0] == '\0') continue;
-        if (CopyText(path, contentDir) && AppendText(path, search.Name()))
+        if (CopyText(path, contentDir) && AppendText(path, search.Name())) {
             packages.AppendValue(path, "1");
-        else
+        } else {
+            Log(content::kTagPathTooLong, search.Name());
             allNamed = false;
+        }
     }
     return allNamed;
 }

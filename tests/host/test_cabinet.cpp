@@ -129,3 +129,15 @@ TEST_F(InstallCabTest, DamagedOrMissingCabinetsFail) {
     EXPECT_EQ(InstallCab(Cabinet("flat.cab").c_str(), "", 1, 0), 0);
     EXPECT_EQ(InstallCab(nullptr, nullptr, 1, 0), 0);
 }
+
+// Staging left by a killed extraction (its process is gone) is cleared by the next one;
+// folders that only look alike stay.
+TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
+    dir.Write("dest\\~ck7ffffff0\\0", "half written");
+    dir.Write("dest\\~ckname\\keep.txt", "not staging");
+    ASSERT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1);
+    EXPECT_FALSE(Exists(destination + "\\~ck7ffffff0"));
+    EXPECT_TRUE(Exists(destination + "\\~ckname\\keep.txt"));
+    std::string own = destination + "\\~ck" + [] { char hex[16]; std::snprintf(hex, sizeof hex, "%lx", GetCurrentProcessId()); return std::string(hex); }();
+    EXPECT_FALSE(Exists(own));  // this extraction's own staging is gone too
+}

@@ -130,6 +130,9 @@ TEST(PackagesBounds, ContentDirectoryAtAndPastThePathBound) {
             EXPECT_EQ(result, -1) << length;
             EXPECT_TRUE(CallsNamed("InstallCab").empty()) << length;
             EXPECT_TRUE(CallsNamed("RemoveDirTree").empty()) << length;
+            if (length == 240) {
+                EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_BuildContentPath(), QMT_Kordalin_000.cab)"}));
+            }
         }
     }
 }
