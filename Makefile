@@ -9,7 +9,11 @@ export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
 export WINEDEBUG ?= -all
 export WINEARCH ?= win32
 
-.PHONY: all deps win native dist wine-ready test test-native test-win demo clean
+FUZZ := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 20
+export FUZZ_SECONDS
+
+.PHONY: all deps win native dist wine-ready test test-native test-win demo fuzz clean
 
 all: dist
 
@@ -45,6 +49,12 @@ test: test-native test-win
 
 demo: dist wine-ready
 	@bash scripts/demo.sh
+
+fuzz: deps
+	@cmake -S . -B $(FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_BUILD_TYPE=Debug -DWSK_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS)
+	@bash scripts/fuzz.sh $(abspath $(FUZZ))
 
 clean:
 	rm -rf $(BUILD) dist

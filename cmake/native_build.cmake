@@ -4,4 +4,9 @@ set(SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-
 add_compile_options(-Wall -Wextra -g ${SANITIZERS})
 add_link_options(${SANITIZERS})
 
-include(cmake/native_tests.cmake)
+option(WSK_FUZZ "Build the libFuzzer targets (clang) instead of the unit tests" OFF)
+if(WSK_FUZZ)
+    include(cmake/fuzz_targets.cmake)
+else()
+    include(cmake/native_tests.cmake)
+endif()
