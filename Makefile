@@ -13,7 +13,7 @@ FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 20
 export FUZZ_SECONDS
 
-.PHONY: all deps win native dist wine-ready test test-native test-win demo fuzz clean
+.PHONY: all deps win native dist wine-ready test test-native test-win demo fuzz bench clean
 
 all: dist
 
@@ -55,6 +55,9 @@ fuzz: deps
 	    -DCMAKE_BUILD_TYPE=Debug -DWSK_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS)
 	@bash scripts/fuzz.sh $(abspath $(FUZZ))
+
+bench: dist wine-ready
+	@bash scripts/bench.sh
 
 clean:
 	rm -rf $(BUILD) dist

@@ -40,4 +40,9 @@ target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR})
 add_executable(fileversion tools/fileversion.cpp)
 target_link_libraries(fileversion PRIVATE Corvane)
 
+# Benchmark programs (not shipped).
+add_executable(install_loop bench/install_loop.cpp)
+target_link_libraries(install_loop PRIVATE Corvane)
+add_executable(make_tiny_cabs bench/make_tiny_cabs.cpp)
+
 include(cmake/windows_tests.cmake)

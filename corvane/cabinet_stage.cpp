@@ -1,6 +1,7 @@
 #include "cabinet_stage.h"
 
 #include <cwchar>
+#include <set>
 
 namespace {
 
@@ -47,6 +48,10 @@ CabinetStage::~CabinetStage() {
 }
 
 void CabinetStage::RemoveStaleFolders(const std::wstring& destination) const {
+    // Once per destination and process: a content directory holding thousands of packages
+    // would otherwise be searched once per package.
+    static std::set<std::wstring> checked;
+    if (!checked.insert(destination).second) return;
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((destination + kStagePrefix + L"*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return;

@@ -1,5 +1,4 @@
-// The run log: one line an entry, "YYYY-MM-DD hh:mm:ss.mmm [pid] tag value", appended
-// with a single write so that entries of concurrent runs never interleave.
+// The run log: one line an entry, "YYYY-MM-DD hh:mm:ss.mmm [pid] tag value".
 #include <windows.h>
 
 #include <cstdio>
@@ -19,8 +18,26 @@ std::string OneLine(const char* text) {
 
 }  // namespace
 
+bool LogFile::Append(const std::string& path, const std::string& line) {
+    if (!handle_) {
+        HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        handle_ = file;
+    }
+    DWORD written = 0;
+    return WriteFile(handle_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
+}
+
+void LogFile::Close() {
+    if (handle_) CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
 int Log(const char* tag, const char* value) {
-    const RunState& run = CurrentRun();
+    RunState& run = CurrentRun();
     if (!run.open || run.settings.logFile.empty()) return 0;
 
     SYSTEMTIME now;
@@ -29,14 +46,5 @@ int Log(const char* tag, const char* value) {
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear,
                   now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
                   now.wMilliseconds, static_cast<unsigned long>(GetCurrentProcessId()));
-    std::string line = stamp + OneLine(tag) + " " + OneLine(value) + "\n";
-
-    HANDLE file = CreateFileA(run.settings.logFile.c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == line.size() ? 1 : 0;
+    return run.log.Append(run.settings.logFile, stamp + OneLine(tag) + " " + OneLine(value) + "\n") ? 1 : 0;
 }

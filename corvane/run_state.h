@@ -1,11 +1,36 @@
 // The script run the host library has open: set by _InitSkript, cleared by _ExitSkript.
 #pragma once
 
+#include <string>
+
 #include "script_settings.h"
+
+// The run's log file, opened at the first entry and kept open until the run ends. Every
+// entry is one appending write, so entries of concurrent runs never interleave.
+class LogFile {
+public:
+    LogFile() = default;
+    ~LogFile() { Close(); }
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    bool Append(const std::string& path, const std::string& line);
+    void Close();
+
+private:
+    void* handle_ = nullptr;
+};
 
 struct RunState {
     ScriptSettings settings;
     bool open = false;
+    LogFile log;
+
+    void Reset() {
+        log.Close();
+        settings = ScriptSettings{};
+        open = false;
+    }
 };
 
 RunState& CurrentRun();

@@ -39,6 +39,7 @@ CDestinationManager* GetDestinationManager() {
 int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, char* commandText,
                 const char* moduleDir, int* runFlag) {
     RunState& run = CurrentRun();
+    run.Reset();
     run.settings = ReadScriptSettings(scriptFile);
     run.open = true;
     if (runFlag) *runFlag = 1;
@@ -60,7 +61,7 @@ int _ExitSkript(ScriptArgs*, const char*, int status) {
     RunState& run = CurrentRun();
     if (!run.open) return 0;
     Log("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
-    run = RunState{};
+    run.Reset();
     return 1;
 }
 
