@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         char name[64], page[64];
         std::snprintf(name, sizeof name, i == 0 ? "QMT_Kordalin_000.cab" : "QMT_Kordalin_1%05d.cab", i);
-        std::snprintf(page, sizeof page, "Kordex/tiny/page%05d.html", i);
+        std::snprintf(page, sizeof page, "Kordex/tiny/%03d/page%05d.html", i / 100, i);
         CabWriter()
             .Add(page, "<html><body><p>Tiny page " + std::to_string(i) + " of the scale test.</p></body></html>\n")
             .Write(folder + "\\" + name);

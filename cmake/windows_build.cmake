@@ -8,6 +8,7 @@ add_compile_options(-Wall -Wextra)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 add_library(Corvane SHARED
+    corvane/dll_main.cpp
     corvane/script_settings.cpp
     corvane/script_run.cpp
     corvane/log.cpp

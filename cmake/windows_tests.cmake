@@ -1,22 +1,10 @@
 # Tests of the Windows build. Test programs run through Wine (the cross-compiling
 # emulator); the whole-run tests are scripts that drive setuphost.exe under Wine.
-file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
-add_executable(wsk_unit_tests ${UNIT_TEST_SOURCES} ${EXTENSION_SOURCES} ${HOST_RULES_SOURCES}
-    platform/platform_win32.cpp tests/fakes/fake_host.cpp)
-target_include_directories(wsk_unit_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
-target_compile_definitions(wsk_unit_tests PRIVATE CORVANE_DLL_PATH="Corvane.dll")
-target_link_libraries(wsk_unit_tests PRIVATE GTest::gtest_main)
+include(cmake/unit_tests.cmake)
+add_shared_unit_tests(win platform/platform_win32.cpp Corvane.dll)
 add_executable(is_locked tests/host/helpers/is_locked.cpp)
 target_link_libraries(is_locked PRIVATE Corvane)
 add_dependencies(wsk_unit_tests Corvane is_locked)
-add_test(NAME win.unit COMMAND wsk_unit_tests)
-
-file(GLOB HOST_RULES_TEST_SOURCES CONFIGURE_DEPENDS tests/host_rules/*.cpp)
-add_executable(host_rules_tests ${HOST_RULES_TEST_SOURCES} ${HOST_RULES_SOURCES}
-    corvane/cabinet_names.cpp corvane/mem_inf.cpp)
-target_include_directories(host_rules_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(host_rules_tests PRIVATE GTest::gtest_main)
-add_test(NAME win.host_rules COMMAND host_rules_tests)
 
 # The real host library on real files; cabinets are made by gcab before the run.
 file(GLOB HOST_TEST_SOURCES CONFIGURE_DEPENDS tests/host/*.cpp)

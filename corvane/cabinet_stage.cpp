@@ -34,24 +34,13 @@ void ClearReadOnly(const std::wstring& path) {
         SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-}  // namespace
-
-CabinetStage::CabinetStage(const std::wstring& destination) {
-    wchar_t name[32];
-    std::swprintf(name, 32, L"%ls%lx\\", kStagePrefix, GetCurrentProcessId());
-    folder_ = destination + name;
-    RemoveStaleFolders(destination);
+// The staging folders this process made, by destination.
+std::set<std::wstring>& MadeStages() {
+    static std::set<std::wstring> made;
+    return made;
 }
 
-CabinetStage::~CabinetStage() {
-    Discard();
-}
-
-void CabinetStage::RemoveStaleFolders(const std::wstring& destination) const {
-    // Once per destination and process: a content directory holding thousands of packages
-    // would otherwise be searched once per package.
-    static std::set<std::wstring> checked;
-    if (!checked.insert(destination).second) return;
+void RemoveStaleFolders(const std::wstring& destination) {
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((destination + kStagePrefix + L"*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return;
@@ -60,19 +49,42 @@ void CabinetStage::RemoveStaleFolders(const std::wstring& destination) const {
         unsigned long pid = std::wcstoul(entry.cFileName + 3, &end, 16);
         bool stageFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && end && *end == L'\0' &&
                            end != entry.cFileName + 3;
-        if (stageFolder && !ProcessAlive(pid)) ClearFolder(destination + entry.cFileName + L"\\");
+        if (stageFolder && pid != GetCurrentProcessId() && !ProcessAlive(pid))
+            ClearFolder(destination + entry.cFileName + L"\\");
     } while (FindNextFileW(search, &entry));
     FindClose(search);
 }
 
+}  // namespace
+
+CabinetStage::CabinetStage(const std::wstring& destination) {
+    wchar_t name[32];
+    std::swprintf(name, 32, L"%ls%lx\\", kStagePrefix, GetCurrentProcessId());
+    folder_ = destination + name;
+    if (MadeStages().insert(folder_).second) {
+        RemoveStaleFolders(destination);
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+}
+
+CabinetStage::~CabinetStage() {
+    Discard();
+}
+
 HANDLE CabinetStage::Create(const std::wstring& target) {
-    if (!created_) created_ = CreateDirectoryW(folder_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
     wchar_t name[16];
     std::swprintf(name, 16, L"%zx", files_.size());
     std::wstring staged = folder_ + name;
     if (staged.size() >= MAX_PATH) return INVALID_HANDLE_VALUE;
-    HANDLE file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    auto open = [&] {
+        return CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    };
+    HANDLE file = open();
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        CreateDirectoryW(folder_.c_str(), nullptr);  // removed with its tree since it was made
+        file = open();
+    }
     if (file != INVALID_HANDLE_VALUE) files_.push_back({staged, target, 0});
     return file;
 }
@@ -98,6 +110,9 @@ bool CabinetStage::Commit() {
 void CabinetStage::Discard() {
     for (const File& file : files_) DeleteFileW(file.staged.c_str());
     files_.clear();
-    if (created_) RemoveDirectoryW(folder_.c_str());
-    created_ = false;
+}
+
+void RemoveCabinetStages() {
+    for (const std::wstring& folder : MadeStages()) RemoveDirectoryW(folder.c_str());
+    MadeStages().clear();
 }

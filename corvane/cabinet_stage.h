@@ -1,7 +1,9 @@
-// The staging folder of one cabinet extraction: files are written there under plain
+// The staging folder of cabinet extractions: files are written there under plain
 // numbered names and moved over their targets only when the whole cabinet was read.
-// A folder left by a process that died (a killed setup) is cleared by the next extraction
-// into the same destination.
+// One folder per destination and process ("~ck<process id>"), made once and kept while
+// the process works there, so that a destination holding thousands of packages is not
+// searched again for every package. A folder left by a process that died (a killed setup)
+// is cleared by the next extraction into the same destination.
 #pragma once
 
 #include <windows.h>
@@ -29,10 +31,12 @@ private:
         std::wstring staged, target;
         DWORD attributes;
     };
-    void RemoveStaleFolders(const std::wstring& destination) const;
     void Discard();
 
     std::wstring folder_;  // ends in a backslash
     std::vector<File> files_;
-    bool created_ = false;
 };
+
+// Removes the staging folders this process made (at the end of a run, and when the host
+// library is unloaded).
+void RemoveCabinetStages();

@@ -1,5 +1,6 @@
 #include "host_rules.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -63,6 +64,34 @@ int CompareVersionTexts(const char* a, const char* b) {
     for (int i = 0; i < 4; ++i)
         if (x[i] != y[i]) return x[i] > y[i] ? 1 : -1;
     return 0;
+}
+
+void PairList::Append(const char* key, const char* value) {
+    pairs_.emplace_back(key ? key : "", value ? value : "");
+}
+
+void PairList::Sort(bool byKey, bool descending) {
+    // std::string compares as unsigned bytes, which is the order the callers rely on.
+    auto field = [byKey](const std::pair<std::string, std::string>& p) -> const std::string& {
+        return byKey ? p.first : p.second;
+    };
+    std::stable_sort(pairs_.begin(), pairs_.end(), [&](const auto& a, const auto& b) {
+        return descending ? field(b) < field(a) : field(a) < field(b);
+    });
+    next_ = 0;
+}
+
+bool PairList::First(char*& key, char*& value) {
+    next_ = 0;
+    return Next(key, value);
+}
+
+bool PairList::Next(char*& key, char*& value) {
+    if (next_ >= pairs_.size()) return false;
+    auto& pair = pairs_[next_++];
+    key = &pair.first[0];
+    value = &pair.second[0];
+    return true;
 }
 
 }  // namespace host_rules

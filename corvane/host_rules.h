@@ -1,8 +1,12 @@
-// The text rules of the host services, shared by the host library and the test fakes so
-// that both behave alike: path joining, upper-casing, version texts and their order.
+// The rules of the host services, shared by the host library and the test fakes so that
+// both behave alike: path joining, upper-casing, version texts and their order, and the
+// key/value list.
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace host_rules {
 
@@ -23,6 +27,21 @@ void FormatVersionText(char* buffer, std::size_t size, unsigned long a, unsigned
 
 // Greater than 0 when `a` is newer; a text that is no version ranks below every version.
 int CompareVersionTexts(const char* a, const char* b);
+
+// The ordered key/value pairs behind CMemInf, holding their own copies.
+class PairList {
+public:
+    void Append(const char* key, const char* value);
+    // Orders by key (or value), ascending (or descending) by unsigned byte value; stable.
+    void Sort(bool byKey, bool descending);
+    // True while a pair comes; the pointers stay valid while the list lives unchanged.
+    bool First(char*& key, char*& value);
+    bool Next(char*& key, char*& value);
+
+private:
+    std::vector<std::pair<std::string, std::string>> pairs_;
+    std::size_t next_ = 0;
+};
 
 // The texts given to a file that has no version.
 constexpr const char* kNoFileVersion = "none (file missing)";

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "cabinet_stage.h"
 #include "host/corvane.h"
 #include "run_state.h"
 
@@ -60,6 +61,7 @@ int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, cha
 int _ExitSkript(ScriptArgs*, const char*, int status) {
     RunState& run = CurrentRun();
     if (!run.open) return 0;
+    RemoveCabinetStages();
     Log("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
     run.Reset();
     return 1;

@@ -93,5 +93,19 @@ expect_gone() { [ ! -e "$1" ] || fail "$1 should be gone"; pass; }
 expect_there() { [ -e "$1" ] || fail "$1 should be there"; pass; }
 expect_same() { cmp -s "$1" "$2" || fail "$1 differs from $2"; pass; }
 
+# hold_lock FILE / release_lock FILE: another process holds FILE open the way a lock
+# holder does, until released.
+hold_lock() {
+  wine "$WSK_BIN/lock_holder.exe" "$(winpath "$1")" &
+  HOLDER=$!
+  for _ in $(seq 500); do [ -e "$1.held" ] && break; sleep 0.02; done
+  [ -e "$1.held" ] || fail "the lock holder did not take $1"
+}
+release_lock() {
+  touch "$1.release"
+  wait "$HOLDER"
+  rm -f "$1.held" "$1.release"
+}
+
 # postcopy ROOT [TEXT]: POSTCOPY on the root's own script.
 postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }

@@ -17,13 +17,11 @@ expect_no_log "$root.log" "_FindAlmanorSemaphore()"
 # Held: another process keeps it open the way a lock holder does.
 cp "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
 place_packages "$root" 002
-wine "$WSK_BIN/lock_holder.exe" "$(winpath "$content/VAlmanor.sem")" &
-holder=$!
-for _ in $(seq 500); do [ -e "$content/VAlmanor.sem.held" ] && break; sleep 0.02; done
+hold_lock "$content/VAlmanor.sem"
 before=$(cd "$content" && find . -type f ! -name 'VAlmanor.sem*' -exec md5sum {} + | sort)
 postcopy "$root"
 after=$(cd "$content" && find . -type f ! -name 'VAlmanor.sem*' -exec md5sum {} + | sort)
-touch "$content/VAlmanor.sem.release"; wait "$holder"
+release_lock "$content/VAlmanor.sem"
 expect_status 0 "held lock"
 expect_log "$root.log" "_FindAlmanorSemaphore() $(winpath "$content")\\"
 [ "$before" = "$after" ] || fail "the content changed under a held lock"

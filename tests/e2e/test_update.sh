@@ -58,14 +58,11 @@ expect_same "$root/WsKordalin.dll" "$content/VAlmanor.dll"
 # nothing changes.
 cp "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
 place_packages "$root" 001
-wine "$WSK_BIN/lock_holder.exe" "$(winpath "$content/VAlmanor.sem")" &
-holder=$!
-for _ in $(seq 500); do [ -e "$content/VAlmanor.sem.held" ] && break; sleep 0.02; done
-expect_there "$content/VAlmanor.sem.held"
+hold_lock "$content/VAlmanor.sem"
 : > "$root.log"
 postcopy "$root"
-touch "$content/VAlmanor.sem.release"; wait "$holder"
-rm -f "$content"/VAlmanor.sem*
+release_lock "$content/VAlmanor.sem"
+rm -f "$content/VAlmanor.sem"
 expect_status 0 "lock held elsewhere"
 expect_log "$root.log" "_FindAlmanorSemaphore() $(winpath "$content")\\"
 expect_there "$content/QMT_Kordalin_001.cab"

@@ -142,13 +142,11 @@ int Log(const char* tag, const char* value) {
     return 1;
 }
 
-struct CMemInf::Impl {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    std::size_t next = 0;
-};
+struct CMemInf::Impl : host_rules::PairList {};
 
-CMemInf::CMemInf(const char* a, const char* b) : impl_(new Impl) {
+CMemInf::CMemInf(const char* a, const char* b) : impl_(nullptr) {
     Record("CMemInf", {Text(a), Text(b)});
+    impl_ = new Impl;
     ++Fake().listsAlive;
     ++Fake().listsMade;
 }
@@ -160,23 +158,18 @@ CMemInf::~CMemInf() {
 
 void CMemInf::AppendValue(const char* key, const char* value) {
     Record("AppendValue", {Text(key), Text(value)});
-    impl_->pairs.emplace_back(Text(key), Text(value));
+    impl_->Append(key, value);
 }
 
 void CMemInf::Sort(int byKey, int descending) {
     Record("Sort", {std::to_string(byKey), std::to_string(descending)});
-    std::stable_sort(impl_->pairs.begin(), impl_->pairs.end());
+    impl_->Sort(byKey != 0, descending != 0);
 }
 
 int CMemInf::GetFirstValue(char*& key, char*& value) {
-    impl_->next = 0;
-    return GetNextValue(key, value);
+    return impl_->First(key, value) ? 1 : 0;
 }
 
 int CMemInf::GetNextValue(char*& key, char*& value) {
-    if (impl_->next >= impl_->pairs.size()) return 0;
-    auto& pair = impl_->pairs[impl_->next++];
-    key = &pair.first[0];
-    value = &pair.second[0];
-    return 1;
+    return impl_->Next(key, value) ? 1 : 0;
 }

@@ -135,9 +135,17 @@ TEST_F(InstallCabTest, DamagedOrMissingCabinetsFail) {
 TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     dir.Write("dest\\~ck7ffffff0\\0", "half written");
     dir.Write("dest\\~ckname\\keep.txt", "not staging");
+    dir.Write("run.inf", "[Setup]\n");
+    char scriptDir[CORVANE_PATH_SIZE], componentDir[CORVANE_PATH_SIZE], text[CORVANE_TEXT_SIZE] = "";
+    int flag = 0;
+    _InitSkript((dir.Text() + "\\run.inf").c_str(), scriptDir, componentDir, text, "", &flag);
     ASSERT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1);
     EXPECT_FALSE(Exists(destination + "\\~ck7ffffff0"));
     EXPECT_TRUE(Exists(destination + "\\~ckname\\keep.txt"));
-    std::string own = destination + "\\~ck" + [] { char hex[16]; std::snprintf(hex, sizeof hex, "%lx", GetCurrentProcessId()); return std::string(hex); }();
-    EXPECT_FALSE(Exists(own));  // this extraction's own staging is gone too
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%lx", GetCurrentProcessId());
+    std::string own = destination + "\\~ck" + hex;
+    EXPECT_TRUE(Exists(own));  // kept for the next package of this run
+    _ExitSkript(nullptr, "", 0);
+    EXPECT_FALSE(Exists(own));  // and gone when the run ends
 }

@@ -1,0 +1,10 @@
+// The host library's module entry: when it is unloaded (at the latest when its process
+// ends), the staging folders it made are removed.
+#include <windows.h>
+
+#include "cabinet_stage.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_DETACH) RemoveCabinetStages();
+    return TRUE;
+}
