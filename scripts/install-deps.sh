@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the tools the build and tests need on a Debian machine, only when they are missing:
 # the i686 mingw-w64 cross compiler (posix threads), Wine with its 32-bit part, gcab and
-# cabextract for cabinets, GoogleTest, clang with its sanitizer and fuzzer runtimes.
+# cabextract for cabinets, GoogleTest, clang with its sanitizer and fuzzer runtimes, and
+# the small tools the tests and the benchmark call (procps, GNU time).
 set -euo pipefail
 
 need=()
@@ -16,9 +17,11 @@ have clang++                    || need+=(clang)
 have gcab                       || need+=(gcab)
 have cabextract                 || need+=(cabextract)
 [ -x /usr/bin/time ]            || need+=(time)
+pkg_installed googletest        || need+=(googletest)
 pkg_installed libgtest-dev      || need+=(libgtest-dev)
 pkg_installed libgmock-dev      || need+=(libgmock-dev)
-pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+pkg_installed libclang-rt-dev   || need+=(libclang-rt-dev)
+have pkill && have free         || need+=(procps)
 pkg_installed wine32:i386       || need+=(wine wine32:i386)
 have wine                       || need+=(wine)
 
