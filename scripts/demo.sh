@@ -12,7 +12,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-say() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
+if [ -t 1 ]; then bold=$'\033[1m' plain=$'\033[0m'; else bold= plain=; fi
+say() { printf '\n%s== %s%s\n' "$bold" "$*" "$plain"; }
 note() { printf '   %s\n' "$*"; }
 tree_of() { (cd "$1" && find . -mindepth 1 | sort | sed 's|^\./|     |'); }
 marker_version() {
