@@ -33,7 +33,7 @@ private:
     ScratchDir dir_;
 };
 
-// The recorded calls from the first one named `from` on, the ones named in `names` only.
+// The recorded calls to any of the host services in `names`, in the order they were made.
 inline std::vector<std::string> CallsOf(std::initializer_list<const char*> names) {
     std::vector<std::string> found;
     for (const auto& call : Fake().calls)
