@@ -43,12 +43,12 @@ test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
 test-win: dist wine-ready
-	@cd $(WIN) && ctest --output-on-failure -j$(JOBS)
+	@WSK_BIN=$(abspath $(WIN))/bin bash scripts/wine-session.sh ctest --test-dir $(WIN) --output-on-failure -j$(JOBS)
 
 test: test-native test-win
 
 demo: dist wine-ready
-	@bash scripts/demo.sh
+	@WSK_BIN=$(abspath $(WIN))/bin bash scripts/wine-session.sh bash scripts/demo.sh
 
 fuzz: deps
 	@cmake -S . -B $(FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -57,7 +57,7 @@ fuzz: deps
 	@bash scripts/fuzz.sh $(abspath $(FUZZ))
 
 bench: dist wine-ready
-	@bash scripts/bench.sh
+	@WSK_BIN=$(abspath $(WIN))/bin bash scripts/wine-session.sh bash scripts/bench.sh
 
 clean:
 	rm -rf $(BUILD) dist

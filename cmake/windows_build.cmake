@@ -40,6 +40,7 @@ target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR})
 # Not shipped: shows the version the host reads from a file (used by the demo).
 add_executable(fileversion tools/fileversion.cpp)
 target_link_libraries(fileversion PRIVATE Corvane)
+add_executable(keepalive tools/keepalive.cpp)
 
 # Benchmark programs (not shipped).
 add_executable(install_loop bench/install_loop.cpp)

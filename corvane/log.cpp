@@ -20,15 +20,23 @@ std::string OneLine(const char* text) {
 
 bool LogFile::Append(const std::string& path, const std::string& line) {
     if (!handle_) {
-        HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         handle_ = file;
     }
+    // Appending is not atomic between processes everywhere (Wine writes at the size it
+    // last saw), so concurrent runs take turns under a byte-range lock far past the text.
+    OVERLAPPED turn{};
+    turn.OffsetHigh = 0x7FFFFFFF;
+    if (!LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) return false;
     DWORD written = 0;
-    return WriteFile(handle_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-           written == line.size();
+    bool ok = SetFilePointer(handle_, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
+              WriteFile(handle_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+              written == line.size();
+    UnlockFileEx(handle_, 0, 1, 0, &turn);
+    return ok;
 }
 
 void LogFile::Close() {

@@ -6,7 +6,8 @@
 #include "script_settings.h"
 
 // The run's log file, opened at the first entry and kept open until the run ends. Every
-// entry is one appending write, so entries of concurrent runs never interleave.
+// entry is one write at the end of the file, taken in turns with concurrent runs, so
+// entries never interleave or overwrite each other.
 class LogFile {
 public:
     LogFile() = default;
