@@ -6,6 +6,7 @@
 namespace {
 
 constexpr wchar_t kStagePrefix[] = L"~ck";
+constexpr std::size_t kStagePrefixLength = sizeof kStagePrefix / sizeof kStagePrefix[0] - 1;
 
 bool ProcessAlive(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -46,9 +47,10 @@ void RemoveStaleFolders(const std::wstring& destination) {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         wchar_t* end = nullptr;
-        unsigned long pid = std::wcstoul(entry.cFileName + 3, &end, 16);
+        const wchar_t* digits = entry.cFileName + kStagePrefixLength;
+        unsigned long pid = std::wcstoul(digits, &end, 16);
         bool stageFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && end && *end == L'\0' &&
-                           end != entry.cFileName + 3;
+                           end != digits;
         if (stageFolder && pid != GetCurrentProcessId() && !ProcessAlive(pid))
             ClearFolder(destination + entry.cFileName + L"\\");
     } while (FindNextFileW(search, &entry));

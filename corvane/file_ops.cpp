@@ -134,25 +134,14 @@ int RemoveFile(const char* dir, const char* pattern) {
     return deleted > 0 && failed == 0 ? 1 : 0;
 }
 
-namespace {
-
-int RemoveDirTreeQuietly(const char* dir, int removeSelf) {
+int RemoveDirTree(const char* dir, int removeSelf) {
+    if (Empty(dir) || IsVolumeRoot(dir)) return 0;
     DWORD attributes = GetFileAttributesA(dir);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // nothing there: nothing to do
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    if (IsLink(attributes)) return removeSelf ? (RemoveLink(dir) ? 1 : 0) : 0;
-    return RemoveTree(dir, removeSelf != 0) ? 1 : 0;
-}
-
-}  // namespace
-
-int RemoveDirTree(const char* dir, int removeSelf) {
-    if (Empty(dir) || IsVolumeRoot(dir)) return 0;
-    bool existed = GetFileAttributesA(dir) != INVALID_FILE_ATTRIBUTES;
-    int removed = RemoveDirTreeQuietly(dir, removeSelf);
-    if (existed)
-        Log("RemoveDirTree()", (std::string(dir) + (removed ? ": removed" : ": not everything could be removed")).c_str());
-    return removed;
+    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(dir) : RemoveTree(dir, removeSelf != 0);
+    Log("RemoveDirTree()", (std::string(dir) + (removed ? ": removed" : ": not everything could be removed")).c_str());
+    return removed ? 1 : 0;
 }
 
 int CopyCreateFile(const char* source, const char* destination) {

@@ -16,6 +16,9 @@ std::string OneLine(const char* text) {
     return line;
 }
 
+// A byte far past any log text: locking it takes a turn without blocking readers.
+constexpr DWORD kTurnOffsetHigh = 0x7FFFFFFF;
+
 }  // namespace
 
 bool LogFile::Append(const std::string& path, const std::string& line) {
@@ -29,7 +32,7 @@ bool LogFile::Append(const std::string& path, const std::string& line) {
     // Appending is not atomic between processes everywhere (Wine writes at the size it
     // last saw), so concurrent runs take turns under a byte-range lock far past the text.
     OVERLAPPED turn{};
-    turn.OffsetHigh = 0x7FFFFFFF;
+    turn.OffsetHigh = kTurnOffsetHigh;
     if (!LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn)) return false;
     DWORD written = 0;
     bool ok = SetFilePointer(handle_, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&

@@ -36,7 +36,8 @@ root="$work/root"; content="$root/shared/velm/kordalin"
 mkdir -p "$content"
 cp "$work/WSKORDALIN.DLL" "$root/WsKordalin.dll"
 echo "body { font-family: sans-serif; }" > "$root/shared/velm/main.css"
-bash "$top/scripts/make-packages.sh" "$top/samples/content" "$content"
+bash "$top/scripts/make-packages.sh" "$top/samples/content" "$work/packages"
+cp "$work"/packages/*.cab "$content/"
 
 say "Kordalin content update demo in $work"
 note "Kordex.inf: component directory = destination root = root\\"
@@ -51,9 +52,7 @@ tree_of "$content"
 note "marker VAlmanor.dll reports version $(marker_version)"
 
 say "2. POSTCOPY again with a package placed: the content is up to date, the package is deleted"
-
-bash "$top/scripts/make-packages.sh" "$top/samples/content" "$work/again"
-cp "$work/again/QMT_Kordalin_001.cab" "$content/QMT_Kordalin_003.cab"
+cp "$work/packages/QMT_Kordalin_001.cab" "$content/QMT_Kordalin_003.cab"
 run POSTCOPY
 note "QMT_Kordalin_003.cab is $([ -e "$content/QMT_Kordalin_003.cab" ] && echo still there || echo deleted)"
 
@@ -63,7 +62,7 @@ run POSTCOPY "diag"
 say "4. WSKordalin, standalone: POSTCOPY with \"?EXIT\" and the Kordex.inf beside the module"
 rm "$content/VAlmanor.dll"
 note "(marker removed first, so the standalone run has something to do)"
-cp "$work/again/QMT_Kordalin_000.cab" "$content/"
+cp "$work/packages/QMT_Kordalin_000.cab" "$content/"
 run WSKordalin
 note "marker VAlmanor.dll reports version $(marker_version)"
 
