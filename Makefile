@@ -1,54 +1,87 @@
 # Front door: `make demo` builds and runs the main job on the bundled sample; `make test`
-# builds both builds and runs every test. Each target installs what it needs first.
+# builds every build and runs every test the machine can run at full speed; `make
+# test-pe32` runs the shipped PE32 itself, under emulation where the kernel runs no 32-bit
+# code. Each target installs what it needs first.
 SHELL := /bin/bash
 BUILD ?= build
-WIN := $(BUILD)/win
+WIN32 := $(BUILD)/win32
+WIN64 := $(BUILD)/win64
 NATIVE := $(BUILD)/native
 JOBS ?= $(shell nproc)
-export WINEPREFIX ?= $(abspath $(BUILD))/wineprefix
+export BUILD := $(abspath $(BUILD))
 export WINEDEBUG ?= -all
-export WINEARCH ?= win32
+
+# "yes" where the kernel runs 32-bit x86 code (scripts/machine.sh is the one place that
+# decides); the PE32 then runs natively under Wine, else the 64-bit build does.
+NATIVE32 := $(shell bash scripts/machine.sh | head -1)
+NATIVE_BUILD := $(if $(filter yes,$(NATIVE32)),pe32,x64)
 
 FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 20
 export FUZZ_SECONDS
 
-.PHONY: all deps win native dist wine-ready test test-native test-win demo fuzz bench clean
+.PHONY: all deps win32 win64 native dist test test-native test-win32 test-win64 test-pe32 \
+        demo fuzz bench machine clean
 
 all: dist
+
+machine:
+	@bash scripts/machine.sh | sed '1s/^/runs 32-bit code natively: /'
 
 deps:
 	@bash scripts/install-deps.sh
 
-win: deps
-	@cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
+win32: deps
+	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
 	    -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN) -j$(JOBS)
+	@cmake --build $(WIN32) -j$(JOBS)
+
+# The 64-bit build also checks the PE32 module as a file.
+win64: deps win32
+	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DWSK_PE32_MODULE=$(abspath $(WIN32))/bin/WSKORDALIN.DLL >/dev/null
+	@cmake --build $(WIN64) -j$(JOBS)
 
 native: deps
 	@cmake -S . -B $(NATIVE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	    -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(NATIVE) -j$(JOBS)
 
-dist: win
-	@mkdir -p dist
-	@cp $(WIN)/bin/WSKORDALIN.DLL $(WIN)/bin/Corvane.dll $(WIN)/bin/setuphost.exe dist/
+dist: win32 win64
+	@mkdir -p dist/x64
+	@cp $(WIN32)/bin/WSKORDALIN.DLL $(WIN32)/bin/Corvane.dll $(WIN32)/bin/setuphost.exe dist/
+	@cp $(WIN64)/bin/WSKORDALIN.DLL $(WIN64)/bin/Corvane.dll $(WIN64)/bin/setuphost.exe dist/x64/
 	@cp samples/Kordex.inf dist/
-	@echo "dist/: $$(ls dist | tr '\n' ' ')"
-
-wine-ready: deps
-	@bash scripts/wine-ready.sh
+	@echo "dist/: $$(cd dist && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')"
 
 test-native: native
+	@echo "== native suite: clang with AddressSanitizer and UndefinedBehaviorSanitizer"
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
-test-win: dist wine-ready
-	@WSK_BIN=$(abspath $(WIN))/bin bash scripts/wine-session.sh ctest --test-dir $(WIN) --output-on-failure -j$(JOBS)
+# The whole Windows suite of one build, under its own Wine.
+define windows_suite
+	@source scripts/wine-env.sh && wine_env $(1) && echo "== Windows suite: $$(wine_build_name) ($(2))"
+	@bash scripts/wine-session.sh $(1) ctest --test-dir $(2) --output-on-failure -j$(JOBS)
+endef
 
-test: test-native test-win
+test-win32: dist
+ifeq ($(NATIVE32),yes)
+	$(call windows_suite,pe32,$(WIN32))
+else
+	@echo "== Windows suite of the PE32 build: not run, this kernel runs no 32-bit code" \
+	      "(its file checks run in the 64-bit suite; make test-pe32 runs it under emulation)"
+endif
 
-demo: dist wine-ready
-	@WSK_BIN=$(abspath $(WIN))/bin bash scripts/wine-session.sh bash scripts/demo.sh
+test-win64: dist
+	$(call windows_suite,x64,$(WIN64))
+
+test: test-native test-win32 test-win64
+
+test-pe32: dist
+	@bash scripts/pe32-smoke.sh
+
+demo: dist
+	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/demo.sh
 
 fuzz: deps
 	@cmake -S . -B $(FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -56,8 +89,8 @@ fuzz: deps
 	@cmake --build $(FUZZ) -j$(JOBS)
 	@bash scripts/fuzz.sh $(abspath $(FUZZ))
 
-bench: dist wine-ready
-	@WSK_BIN=$(abspath $(WIN))/bin bash scripts/wine-session.sh bash scripts/bench.sh
+bench: dist
+	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/bench.sh
 
 clean:
 	rm -rf $(BUILD) dist

@@ -36,8 +36,25 @@ target_include_directories(module_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOUR
 target_link_libraries(module_tests PRIVATE version GTest::gtest_main)
 add_dependencies(module_tests WSKORDALIN)
 add_test(NAME win.module COMMAND module_tests)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(WSK_MODULE_KIND pe32)
+else()
+    set(WSK_MODULE_KIND x64)
+endif()
 add_test(NAME win.exports
-    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/module/check_exports.sh $<TARGET_FILE:WSKORDALIN>)
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/module/check_exports.sh $<TARGET_FILE:WSKORDALIN> ${WSK_MODULE_KIND})
+
+# The shipped PE32 module checked from this build, where no 32-bit code needs to run: its
+# file (kind, exports, the arguments each pops, imports) and its version block.
+set(WSK_PE32_MODULE "" CACHE FILEPATH "The PE32 WSKORDALIN.DLL to check from the 64-bit build")
+if(WSK_PE32_MODULE)
+    add_test(NAME pe32.exports
+        COMMAND bash ${CMAKE_SOURCE_DIR}/tests/module/check_exports.sh ${WSK_PE32_MODULE} pe32)
+    add_test(NAME pe32.version_block
+        COMMAND module_tests --gtest_filter=VersionBlock.*:ModuleResources.*)
+    file(TO_NATIVE_PATH "${WSK_PE32_MODULE}" pe32_module)
+    set_tests_properties(pe32.version_block PROPERTIES ENVIRONMENT "WSK_MODULE=Z:${pe32_module}")
+endif()
 
 # Whole runs of setuphost.exe on real directory trees.
 add_executable(make_cab tests/host/helpers/make_cab.cpp)
@@ -46,7 +63,7 @@ foreach(case ${E2E_CASES})
     get_filename_component(name ${case} NAME_WE)
     add_test(NAME e2e.${name} COMMAND bash ${case})
     set_tests_properties(e2e.${name} PROPERTIES
-        ENVIRONMENT "WSK_BIN=${CMAKE_BINARY_DIR}/bin;WSK_SOURCE=${CMAKE_SOURCE_DIR}")
+        ENVIRONMENT "WSK_BIN=${CMAKE_BINARY_DIR}/bin;WSK_SOURCE=${CMAKE_SOURCE_DIR};WSK_WINE=${CMAKE_CROSSCOMPILING_EMULATOR}")
 endforeach()
 # Killing a Wine process outright can make Wine drop the clients running beside it.
 set_tests_properties(e2e.test_fault_kill PROPERTIES RUN_SERIAL TRUE)

@@ -4,7 +4,9 @@
 # BENCH_RUNS (7), BENCH_SCALE ("10 100 1000 10000"), BENCH_DIR (scratch; /dev/shm if there).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin=${BUILD:-$top/build}/win/bin
+source "$top/scripts/wine-env.sh"
+: "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
+bin=$WSK_BIN
 megabytes=${BENCH_MB:-100} files=${BENCH_FILES:-2000} runs=${BENCH_RUNS:-7}
 scale=${BENCH_SCALE:-10 100 1000 10000}
 scratch_base=${BENCH_DIR:-$( [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")}
@@ -25,13 +27,14 @@ fresh_root() {
   printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$(winpath "$1")" "$(winpath "$1")" > "$1.inf"
 }
 postcopy() {  # postcopy ROOT [TEXT]: one timed-by-the-caller POSTCOPY
-  wine "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$1.inf")" ${2:+"$2"} >/dev/null ||
+  "$WSK_WINE" "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$1.inf")" ${2:+"$2"} >/dev/null ||
     { say "POSTCOPY failed on $1: $(tail -3 "$1.log")"; exit 1; }
 }
 # stats VALUES...: "median min max" of whole numbers
 stats() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%d %d %d", v[int((NR+1)/2)], v[1], v[NR]}'; }
 seconds() { awk -v ms="$1" 'BEGIN {printf "%.3f", ms / 1000}'; }
 
+say "the $(wine_build_name), from ${bin#"$top"/}/"
 say "making about $megabytes MB in $files files, a base and nine numbered packages"
 bash "$top/bench/make_content.sh" "$scratch/content" "$megabytes" "$files"
 bash "$top/scripts/make-packages.sh" "$scratch/content" "$scratch/cabs"
@@ -55,7 +58,7 @@ measure_floor() {
   cp "${cabs[@]}" "$content/"
   local placed=(); for cab in "${cabs[@]}"; do placed+=("$(winpath "$content/$(basename "$cab")")"); done
   local start; start=$(now)
-  wine "$bin/install_loop.exe" "$(winpath "$content")" "${placed[@]}"
+  "$WSK_WINE" "$bin/install_loop.exe" "$(winpath "$content")" "${placed[@]}"
   floor+=("$(since "$start")")
 }
 
@@ -83,14 +86,14 @@ done
 scale_rows=()
 for count in $scale; do
   tiny="$scratch/tiny-$count"; mkdir -p "$tiny"
-  wine "$bin/make_tiny_cabs.exe" "$(winpath "$tiny")" "$count"
+  "$WSK_WINE" "$bin/make_tiny_cabs.exe" "$(winpath "$tiny")" "$count"
   times=() peaks=()
   for run in $(seq "$runs"); do
     say "scale: $count packages, run $run of $runs"
     root="$scratch/scale"; fresh_root "$root"
     cp "$tiny"/*.cab "$root/shared/velm/kordalin/"
     start=$(now)
-    /usr/bin/time -f '%M' -o "$scratch/peak" wine "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" \
+    /usr/bin/time -f '%M' -o "$scratch/peak" "$WSK_WINE" "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" \
       POSTCOPY "$(winpath "$root.inf")" >/dev/null
     times+=("$(since "$start")"); peaks+=("$(cat "$scratch/peak")")
     [ -z "$(ls "$root/shared/velm/kordalin/" | grep -i '\.cab$' || true)" ] || { say "packages left at $count"; exit 1; }
@@ -117,8 +120,9 @@ per_package_100="" per_package_10000="" peak_10="" peak_10000=""
 {
   echo "# Update benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
+  echo "Build: the $(wine_build_name)."
   echo "Machine: $(nproc) cores, $(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -1), $(free -g | awk '/^Mem:/ {print $2}') GiB;" \
-       "$(uname -sr); $(wine --version); scratch on $(df -T "$scratch_base" | awk 'NR==2 {print $2}')."
+       "$(uname -sr); $("$WSK_WINE" --version); scratch on $(df -T "$scratch_base" | awk 'NR==2 {print $2}')."
   echo "Content: $(awk -v b="$content_bytes" 'BEGIN {printf "%.1f", b / 1048576}') MiB in $files files," \
        "10 MSZIP packages of $(awk -v b="$cab_bytes" 'BEGIN {printf "%.1f", b / 1048576}') MiB; $runs runs each (median, min, max)."
   echo "Update and floor run back to back in each run, in alternating order; the target is read on the median of the per-run ratios."

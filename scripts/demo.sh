@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# The main job on the bundled sample, run from dist/ under Wine: a destination tree in a
-# scratch folder, the module installed into the component directory, real content
+# The main job on the bundled sample, run from dist/ (the PE32) or dist/x64/ (the 64-bit
+# build), whichever runs natively here, under Wine (scripts/wine-session.sh picks it):
+# a destination tree in a scratch folder, the module installed into the component
+# directory, real content
 # packages made with gcab from samples/content, then POSTCOPY (first installation),
 # POSTCOPY again (up to date), WSKordalin (standalone) and DEINSTALL, each with what it
 # logged and what it changed.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$top/build}
+source "$top/scripts/wine-env.sh"
+: "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
+shipped=$top/dist; [ "$WSK_BUILD_KIND" = x64 ] && shipped=$top/dist/x64
 export WINEDEBUG=${WINEDEBUG:--all}
 work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -18,20 +22,21 @@ note() { printf '   %s\n' "$*"; }
 tree_of() { (cd "$1" && find . -mindepth 1 | sort | sed 's|^\./|     |'); }
 marker_version() {
   local marker="$content/VAlmanor.dll"
-  if [ -e "$marker" ]; then wine "$build/win/bin/fileversion.exe" "$(winpath "$marker")" | tr -d '\r'
+  if [ -e "$marker" ]; then "$WSK_WINE" "$WSK_BIN/fileversion.exe" "$(winpath "$marker")" | tr -d '\r'
   else echo "(no marker file)"; fi
 }
 log_lines=0
 run() {  # run EXPORT [TEXT]: one setuphost.exe call, its output and what it logged
   printf '   $ setuphost.exe WSKORDALIN.DLL %s Kordex.inf %s\n' "$1" "${2:+\"$2\"}"
-  (cd "$work" && wine setuphost.exe "$(winpath "$work/WSKORDALIN.DLL")" "$1" \
+  (cd "$work" && "$WSK_WINE" setuphost.exe "$(winpath "$work/WSKORDALIN.DLL")" "$1" \
       "$(winpath "$work/Kordex.inf")" ${2:+"$2"} | tr -d '\r' | sed 's/^/   /') || true
   note "the run log says:"
   tail -n +$((log_lines + 1)) "$work/Kordex.log" | sed 's/^/     /'
   log_lines=$(wc -l < "$work/Kordex.log")
 }
 
-cp "$top"/dist/* "$work/"
+printf '%sKordalin content update demo: %s, from %s%s\n' "$bold" "$(wine_build_name)" "${shipped#"$top"/}/" "$plain"
+cp "$shipped"/WSKORDALIN.DLL "$shipped"/Corvane.dll "$shipped"/setuphost.exe "$top"/dist/Kordex.inf "$work/"
 root="$work/root"; content="$root/shared/velm/kordalin"
 mkdir -p "$content"
 cp "$work/WSKORDALIN.DLL" "$root/WsKordalin.dll"
@@ -39,9 +44,9 @@ echo "body { font-family: sans-serif; }" > "$root/shared/velm/main.css"
 bash "$top/scripts/make-packages.sh" "$top/samples/content" "$work/packages"
 cp "$work"/packages/*.cab "$content/"
 
-say "Kordalin content update demo in $work"
+say "scratch tree in $work"
 note "Kordex.inf: component directory = destination root = root\\"
-note "installed module root\\WsKordalin.dll has file version $(wine "$build/win/bin/fileversion.exe" "$(winpath "$root/WsKordalin.dll")" | tr -d '\r')"
+note "installed module root\\WsKordalin.dll has file version $("$WSK_WINE" "$WSK_BIN/fileversion.exe" "$(winpath "$root/WsKordalin.dll")" | tr -d '\r')"
 note "packages made with gcab from samples/content and placed in root\\shared\\velm\\kordalin\\:"
 tree_of "$content"
 

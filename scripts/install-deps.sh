@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Installs the tools the build and tests need on a Debian machine, only when they are missing:
-# the i686 mingw-w64 cross compiler (posix threads), Wine with its 32-bit part, gcab and
-# cabextract for cabinets, GoogleTest, clang with its sanitizer and fuzzer runtimes, and
-# the small tools the tests and the benchmark call (procps, GNU time).
+# install-deps.sh [pe32-emulation]: installs the tools this machine's path needs on a
+# Debian machine, only when they are missing: the i686 and x86_64 mingw-w64 cross
+# compilers (posix threads), the 64-bit Wine, gcab and cabextract for cabinets,
+# GoogleTest, clang with its sanitizer and fuzzer runtimes, and the small tools the tests
+# and the benchmark call (procps, GNU time). The 32-bit Wine comes where the kernel runs
+# 32-bit code; elsewhere it comes, with qemu-user-static, only for the PE32 smoke under
+# emulation (the argument pe32-emulation).
 set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+wine32=no qemu=no
+[ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ] && wine32=yes
+[ "${1:-}" = pe32-emulation ] && wine32=yes qemu=yes
 
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
 pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 have cmake                      || need+=(cmake)
 have make                       || need+=(make)
 have g++                        || need+=(g++)
@@ -22,8 +30,9 @@ pkg_installed libgtest-dev      || need+=(libgtest-dev)
 pkg_installed libgmock-dev      || need+=(libgmock-dev)
 pkg_installed libclang-rt-dev   || need+=(libclang-rt-dev)
 have pkill && have free         || need+=(procps)
-pkg_installed wine32:i386       || need+=(wine wine32:i386)
-have wine                       || need+=(wine)
+[ -x /usr/lib/wine/wine64 ]     || need+=(wine wine64)
+[ $wine32 = no ] || pkg_installed wine32:i386 || need+=(wine32:i386)
+[ $qemu = no ] || [ -x /usr/bin/qemu-i386-static ] || need+=(qemu-user-static)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
@@ -33,7 +42,7 @@ echo "install-deps: installing ${need[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ $wine32 = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 "${sudo_cmd[@]}" apt-get update -qq

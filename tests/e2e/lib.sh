@@ -4,6 +4,8 @@ set -euo pipefail
 : "${WSK_BIN:?WSK_BIN names the folder of the built programs}"
 : "${WSK_SOURCE:?WSK_SOURCE names the source tree}"
 export WINEDEBUG=${WINEDEBUG:--all}
+# The Wine loader of the build under test (its test environment names it).
+export WSK_WINE=${WSK_WINE:-wine}
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/wsk-e2e.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
@@ -19,7 +21,7 @@ done_ok() { echo "$(basename "$0"): ${checks} passed, 0 failed"; }
 # setuphost EXPORT SCRIPT [TEXT]: runs the built module; sets STATUS and OUT.
 setuphost() {
   set +e
-  OUT=$(wine "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
+  OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
   STATUS=$?
   set -e
 }
@@ -96,7 +98,7 @@ expect_same() { cmp -s "$1" "$2" || fail "$1 differs from $2"; pass; }
 # hold_lock FILE / release_lock FILE: another process holds FILE open the way a lock
 # holder does, until released.
 hold_lock() {
-  wine "$WSK_BIN/lock_holder.exe" "$(winpath "$1")" &
+  "$WSK_WINE" "$WSK_BIN/lock_holder.exe" "$(winpath "$1")" &
   HOLDER=$!
   for _ in $(seq 500); do [ -e "$1.held" ] && break; sleep 0.02; done
   [ -e "$1.held" ] || fail "the lock holder did not take $1"

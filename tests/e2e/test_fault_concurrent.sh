@@ -13,7 +13,7 @@ race() {
   rm -rf "$1" "$1.log"
   new_root "$1"; place_packages "$1"
   for side in a b; do
-    wine "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$1.inf")" \
+    "$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$1.inf")" \
       > "$1.$side.out" 2>&1 &
   done
   wait

@@ -19,7 +19,7 @@ expect_status 0 "clean run"
 root="$WORK/killed"; content=$(content_of "$root")
 new_root "$root"
 cp "$made"/*.cab "$content/"
-wine "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$root.inf")" >/dev/null 2>&1 &
+"$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$root.inf")" >/dev/null 2>&1 &
 for _ in $(seq 1000); do grep -q 'QMT_Kordalin_000.cab: deleted' "$root.log" 2>/dev/null && break; sleep 0.01; done
 # Killed outright, as by a power cut. (A Wine process killed this way can make Wine drop
 # other clients that run at that moment, so this test runs alone.)

@@ -67,7 +67,7 @@ for length in 259 262; do
   mkdir -p "$dir"; cp "$WSK_BIN/WSKORDALIN.DLL" "$WSK_BIN/Corvane.dll" "$dir/"
   write_script "$dir/Kordex.inf" "$root" "$root"
   set +e
-  OUT=$(cd "$dir" && wine "$WSK_BIN/setuphost.exe" "$(winpath "$dir/WSKORDALIN.DLL")" WSKordalin x 2>&1); STATUS=$?
+  OUT=$(cd "$dir" && "$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$dir/WSKORDALIN.DLL")" WSKordalin x 2>&1); STATUS=$?
   set -e
   if [ $length -eq 259 ]; then
     expect_status 0 "module path at 259"

@@ -17,7 +17,7 @@ for starter in setuphost rundll32; do
   install_beside "$setup" "$root"
   if [ "$starter" = setuphost ]; then
     set +e
-    OUT=$(wine "$WSK_BIN/setuphost.exe" "$(winpath "$setup/WSKORDALIN.DLL")" WSKordalin ignored 2>&1); STATUS=$?
+    OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$setup/WSKORDALIN.DLL")" WSKordalin ignored 2>&1); STATUS=$?
     set -e
     expect_status 0 "WSKordalin through setuphost"
     expect_output "WSKordalin returned 1"
@@ -25,7 +25,7 @@ for starter in setuphost rundll32; do
   else
     # rundll32 finds Corvane.dll through the working directory; it always exits 0, so the
     # outcome is read from the log.
-    (cd "$setup" && wine rundll32 "$(winpath "$setup/WSKORDALIN.DLL"),WSKordalin" >/dev/null 2>&1)
+    (cd "$setup" && "$WSK_WINE" rundll32 "$(winpath "$setup/WSKORDALIN.DLL"),WSKordalin" >/dev/null 2>&1)
   fi
   expect_log "$setup/Kordex.log" "script=$(winpath "$setup/Kordex.inf")"
   expect_log "$setup/Kordex.log" 'command="?EXIT"'

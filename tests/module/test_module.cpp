@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,7 +21,12 @@ std::string BinDir() {
     return dir.substr(0, dir.find_last_of('\\') + 1);
 }
 
-std::string ModulePath() { return BinDir() + "WSKORDALIN.DLL"; }
+// The module beside this program, or the file WSK_MODULE names: a 64-bit test program
+// reads the PE32 module's version block as file data, which needs no 32-bit code.
+std::string ModulePath() {
+    const char* named = std::getenv("WSK_MODULE");
+    return named && *named ? named : BinDir() + "WSKORDALIN.DLL";
+}
 
 class VersionBlock : public ::testing::Test {
 protected:
