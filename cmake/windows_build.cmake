@@ -13,6 +13,7 @@ add_library(Corvane SHARED
     corvane/script_run.cpp
     corvane/log.cpp
     corvane/text_services.cpp
+    corvane/file_system.cpp
     corvane/file_ops.cpp
     corvane/file_version.cpp
     corvane/cabinet_names.cpp

@@ -1,8 +1,11 @@
 // InstallCab: MS-CAB extraction through the platform's FDI interface with our own
 // callbacks. A first pass checks every stored name before anything is written (a cabinet
 // with one unsafe name writes nothing). The second pass writes each file into a staging
-// folder; the files are moved into place only when the whole cabinet was read without
-// error, so a damaged cabinet replaces nothing and leaves no cut-off file.
+// folder and checks it against the size the cabinet records: FDI does not look at what
+// the write callback returns everywhere (Wine's goes on after a failed write), so a short
+// or failed write is noticed here and fails the cabinet. Only a cabinet read whole is
+// committed, all or nothing (cabinet_stage.h). Every file operation goes through the
+// host's file-system table.
 #include <windows.h>
 #include <fcntl.h>
 #include <fdi.h>
@@ -13,6 +16,7 @@
 
 #include "cabinet_names.h"
 #include "cabinet_stage.h"
+#include "file_system.h"
 #include "host/corvane.h"
 
 namespace {
@@ -21,25 +25,22 @@ struct Extraction {
     std::wstring destination;   // full path, ends in a backslash
     std::unique_ptr<CabinetStage> stage;  // null in the first pass: check names only
     HANDLE output = INVALID_HANDLE_VALUE;
+    std::string outputName;     // the stored name of the file being written
+    unsigned long expected = 0; // its size as the cabinet records it
+    unsigned long written = 0;  // what was written of it so far
     std::string refusedName;    // the first stored name that may not be written
     std::string overlongName;   // the first stored name whose path would be too long
+    std::string writeFailure;   // the first file that could not be written whole, and why
     std::size_t files = 0;
+    unsigned long long bytes = 0;
 };
 
 Extraction* active = nullptr;  // FDI's file callbacks carry no context of their own
 
-std::wstring Widen(const char* text, UINT codePage) {
-    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-    if (length <= 0) return L"";
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, &wide[0], length);
-    wide.pop_back();
-    return wide;
-}
-
-void CreateParents(const std::wstring& path, std::size_t from) {
-    for (std::size_t at = path.find(L'\\', from); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+// Makes `folder` and every missing folder above it, from `from` on.
+void CreateParents(const std::wstring& folder, std::size_t from) {
+    for (std::size_t at = folder.find(L'\\', from); at != std::wstring::npos; at = folder.find(L'\\', at + 1))
+        Fs().makeDirectory(folder.substr(0, at).c_str());
 }
 
 FNALLOC(Allocate) { return std::malloc(cb); }
@@ -48,29 +49,38 @@ FNFREE(Release) { std::free(pv); }
 FNOPEN(OpenCabinet) {
     (void)pmode;
     if (oflag & (_O_WRONLY | _O_RDWR | _O_CREAT)) return -1;  // FDI only ever reads here
-    HANDLE file = CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = Fs().create(Widen(pszFile).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN);
     return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(file);
 }
 
 FNREAD(ReadCallback) {
     DWORD done = 0;
-    return ReadFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
+    return Fs().read(reinterpret_cast<HANDLE>(hf), pv, cb, &done) ? done : static_cast<UINT>(-1);
+}
+
+void NoteWriteFailure(Extraction& run, const std::string& why) {
+    if (run.writeFailure.empty()) run.writeFailure = "cannot write " + run.outputName + ": " + why;
 }
 
 FNWRITE(WriteCallback) {
     DWORD done = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
+    BOOL ok = Fs().write(reinterpret_cast<HANDLE>(hf), pv, cb, &done);
+    if (active && reinterpret_cast<HANDLE>(hf) == active->output) {
+        active->written += done;
+        if (!ok || done != cb) NoteWriteFailure(*active, ok ? "the disk is full" : ErrorText(GetLastError()));
+    }
+    return ok && done == cb ? done : static_cast<UINT>(-1);
 }
 
 FNCLOSE(CloseCallback) {
     if (active && reinterpret_cast<HANDLE>(hf) == active->output) active->output = INVALID_HANDLE_VALUE;
-    return CloseHandle(reinterpret_cast<HANDLE>(hf)) ? 0 : -1;
+    return Fs().close(reinterpret_cast<HANDLE>(hf)) ? 0 : -1;
 }
 
 FNSEEK(SeekCallback) {
     DWORD method = seektype == SEEK_CUR ? FILE_CURRENT : seektype == SEEK_END ? FILE_END : FILE_BEGIN;
-    DWORD at = SetFilePointer(reinterpret_cast<HANDLE>(hf), dist, nullptr, method);
+    DWORD at = Fs().seek(reinterpret_cast<HANDLE>(hf), dist, method);
     return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<long>(at);
 }
 
@@ -97,21 +107,32 @@ INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
     std::wstring target = TargetOf(run, note);
     if (target.empty()) return -1;
     if (!run.stage) return 0;  // first pass: names only, skip the data
-    CreateParents(target, run.destination.size());
-    run.output = run.stage->Create(target);
-    return run.output == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(run.output);
+    run.outputName = note->psz1;
+    run.expected = static_cast<unsigned long>(note->cb);
+    run.written = 0;
+    DWORD attributes = note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                        FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    run.output = run.stage->Create(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    if (run.output == INVALID_HANDLE_VALUE) {
+        NoteWriteFailure(run, ErrorText(GetLastError()));
+        return -1;
+    }
+    return reinterpret_cast<INT_PTR>(run.output);
 }
 
+// A file counts as unpacked only when all of it was written and closed without error.
 BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     HANDLE file = reinterpret_cast<HANDLE>(note->hf);
     FILETIME local, stamp;
     if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp))
-        SetFileTime(file, nullptr, nullptr, &stamp);
-    CloseHandle(file);
+        Fs().setTimes(file, &stamp);
     run.output = INVALID_HANDLE_VALUE;
-    run.stage->Complete(note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    if (!Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
+    if (run.writeFailure.empty() && run.written != run.expected)
+        NoteWriteFailure(run, std::to_string(run.written) + " of " + std::to_string(run.expected) + " bytes written");
+    if (!run.writeFailure.empty()) return FALSE;
     ++run.files;
+    run.bytes += run.written;
     return TRUE;
 }
 
@@ -135,9 +156,9 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
     active = &run;
     BOOL copied = FDICopy(fdi, &name[0], &folder[0], 0, Notify, nullptr, &run);
     active = nullptr;
-    if (run.output != INVALID_HANDLE_VALUE) CloseHandle(run.output);  // a file cut short
+    if (run.output != INVALID_HANDLE_VALUE) Fs().close(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
-    return copied && run.refusedName.empty() && run.overlongName.empty();
+    return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty();
 }
 
 const char* Reason(const ERF& error) {
@@ -154,13 +175,20 @@ const char* Reason(const ERF& error) {
     }
 }
 
-std::string Outcome(const Extraction& run, const ERF& error, bool read, bool moved, const char* destination) {
-    if (moved) return std::to_string(run.files) + " files unpacked into " + destination;
+std::string Outcome(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
+                    const char* destination) {
+    if (commit.committed) return std::to_string(run.files) + " files unpacked into " + destination;
+    if (!run.refusedName.empty() && IsDeviceCabinetName(run.refusedName))
+        return "refused, the name '" + run.refusedName + "' is a device on Windows; nothing written";
     if (!run.refusedName.empty())
         return "refused, the name '" + run.refusedName + "' would be written outside " + destination;
     if (!run.overlongName.empty())
         return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
-    return std::string("failed, ") + (read ? "cannot replace a file" : Reason(error)) + "; nothing replaced";
+    if (!run.writeFailure.empty()) return "failed, " + run.writeFailure + "; nothing replaced";
+    if (!read) return std::string("failed, ") + Reason(error) + "; nothing replaced";
+    std::string failed = "failed, cannot replace " + Narrow(commit.failedTarget) + ": " + commit.reason;
+    if (!commit.restored) return failed + "; NOT everything could be put back, run the update again";
+    return failed + "; nothing replaced";
 }
 
 // Splits a cabinet path into FDI's folder (with its trailing separator) and file name.
@@ -203,8 +231,9 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
         read = RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
-    bool moved = read && run.stage->Commit();
+    CabinetStage::Outcome commit;
+    if (read) commit = run.stage->Commit();
     run.stage.reset();  // a failed read discards what was staged
-    Log("InstallCab()", (std::string(cabinet) + ": " + Outcome(run, error, read, moved, destination)).c_str());
-    return moved ? 1 : 0;
+    Log("InstallCab()", (std::string(cabinet) + ": " + Outcome(run, error, read, commit, destination)).c_str());
+    return commit.committed ? 1 : 0;
 }

@@ -1,7 +1,8 @@
 #include "cabinet_stage.h"
 
 #include <cwchar>
-#include <set>
+
+#include "file_system.h"
 
 namespace {
 
@@ -16,23 +17,44 @@ bool ProcessAlive(DWORD pid) {
     return alive;
 }
 
-void ClearFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((folder + entry.cFileName).c_str());
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
+// Staged and set-aside names may lie deeper than MAX_PATH allows a plain path.
+std::wstring Long(const std::wstring& path) {
+    return path.size() < MAX_PATH ? path : L"\\\\?\\" + path;
 }
 
-void ClearReadOnly(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+std::wstring Hex(std::size_t number) {
+    wchar_t text[20];
+    std::swprintf(text, 20, L"%zx", number);
+    return text;
+}
+
+std::wstring Upper(std::wstring name) {
+    if (!name.empty()) CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// Deletes a file, clearing its read-only attribute first when that is in the way.
+bool RemoveFile(const std::wstring& path) {
+    if (Fs().remove(Long(path).c_str())) return true;
+    DWORD attributes = Fs().attributes(Long(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    Fs().setAttributes(Long(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return Fs().remove(Long(path).c_str()) != FALSE;
+}
+
+// Removes a staging folder and what it holds (files, and one level of subfolders).
+void ClearFolder(const std::wstring& folder, int depth = 1) {
+    WIN32_FIND_DATAW entry;
+    FsSearch search((Long(folder) + L"*").c_str(), entry);
+    for (bool more = search.Found(); more; more = search.Next(entry)) {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!directory) RemoveFile(folder + name);
+        else if (!link && depth > 0) ClearFolder(folder + name + L"\\", depth - 1);
+    }
+    Fs().removeDirectory(Long(folder).c_str());
 }
 
 // The staging folders this process made, by destination.
@@ -43,9 +65,8 @@ std::set<std::wstring>& MadeStages() {
 
 void RemoveStaleFolders(const std::wstring& destination) {
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((destination + kStagePrefix + L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
+    FsSearch search((destination + kStagePrefix + L"*").c_str(), entry);
+    for (bool more = search.Found(); more; more = search.Next(entry)) {
         wchar_t* end = nullptr;
         const wchar_t* digits = entry.cFileName + kStagePrefixLength;
         unsigned long pid = std::wcstoul(digits, &end, 16);
@@ -53,68 +74,166 @@ void RemoveStaleFolders(const std::wstring& destination) {
                            end != digits;
         if (stageFolder && pid != GetCurrentProcessId() && !ProcessAlive(pid))
             ClearFolder(destination + entry.cFileName + L"\\");
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    }
+}
+
+std::wstring FolderPart(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 }  // namespace
 
-CabinetStage::CabinetStage(const std::wstring& destination) {
-    wchar_t name[32];
-    std::swprintf(name, 32, L"%ls%lx\\", kStagePrefix, GetCurrentProcessId());
-    folder_ = destination + name;
-    if (MadeStages().insert(folder_).second) {
-        RemoveStaleFolders(destination);
-        CreateDirectoryW(folder_.c_str(), nullptr);
-    }
+CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
+    folder_ = destination + kStagePrefix + Hex(GetCurrentProcessId()) + L"\\";
+    if (MadeStages().insert(folder_).second) RemoveStaleFolders(destination);
+    Fs().makeDirectory(Long(folder_).c_str());
 }
 
 CabinetStage::~CabinetStage() {
     Discard();
 }
 
-HANDLE CabinetStage::Create(const std::wstring& target) {
-    wchar_t name[16];
-    std::swprintf(name, 16, L"%zx", files_.size());
-    std::wstring staged = folder_ + name;
-    if (staged.size() >= MAX_PATH) return INVALID_HANDLE_VALUE;
-    auto open = [&] {
-        return CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
+    Folder& folder = folders_[targetFolder];
+    if (!folder.stage.empty()) return folder;
+    folder.stage = folder_ + Hex(stageFolders_++) + L"\\";
+    if (!Fs().makeDirectory(Long(folder.stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        Fs().makeDirectory(Long(folder_).c_str());  // removed with its tree since it was made
+        Fs().makeDirectory(Long(folder.stage).c_str());
+    }
+    return folder;
+}
+
+HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
+    Folder& folder = FolderOf(FolderPart(target));
+    File file{folder.stage + L"n" + Hex(files_.size()), target, L"", attributes};
+    // Created with its final attributes, so that nothing needs setting after the move.
+    HANDLE handle = Fs().create(Long(file.staged).c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
+                                attributes | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (handle != INVALID_HANDLE_VALUE) files_.push_back(file);
+    return handle;
+}
+
+// Makes the target folder and every missing one above it, each looked at once.
+bool CabinetStage::MakeTargetFolder(const std::wstring& folder) {
+    for (std::size_t at = folder.find(L'\\', destination_.size()); at != std::wstring::npos;
+         at = folder.find(L'\\', at + 1)) {
+        std::wstring level = folder.substr(0, at);
+        Folder& known = folders_[level + L"\\"];
+        if (known.exists) continue;
+        if (Fs().makeDirectory(level.c_str())) {
+            madeFolders_.push_back(level);
+            known.exists = known.listed = true;  // new, so empty
+            continue;
+        }
+        DWORD error = GetLastError();
+        DWORD attributes = Fs().attributes(level.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            SetLastError(attributes == INVALID_FILE_ATTRIBUTES ? error : ERROR_ALREADY_EXISTS);
+            return false;
+        }
+        known.exists = true;
+    }
+    return true;
+}
+
+// What the target folder holds, read once: a folder that gets many new files is then
+// not searched again for each of them.
+bool CabinetStage::ListTargetFolder(const std::wstring& folder, Folder& entry) {
+    if (entry.listed) return true;
+    WIN32_FIND_DATAW found;
+    FsSearch search((folder + L"*").c_str(), found);
+    if (!search.Found() && GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_NO_MORE_FILES)
+        return false;
+    for (bool more = search.Found(); more; more = search.Next(found))
+        entry.names[Upper(found.cFileName)] = found.dwFileAttributes;
+    entry.listed = true;
+    return true;
+}
+
+bool CabinetStage::Place(File& file, Outcome& outcome) {
+    std::wstring folderPath = FolderPart(file.target);
+    auto fail = [&](DWORD error) {
+        outcome.failedTarget = file.target;
+        outcome.reason = ErrorText(error);
+        return false;
     };
-    HANDLE file = open();
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        CreateDirectoryW(folder_.c_str(), nullptr);  // removed with its tree since it was made
-        file = open();
+    if (!MakeTargetFolder(folderPath)) return fail(GetLastError());
+    Folder& folder = folders_[folderPath];
+    if (!ListTargetFolder(folderPath, folder)) return fail(GetLastError());
+    std::wstring key = Upper(file.target.substr(folderPath.size()));
+    auto old = folder.names.find(key);
+    if (old != folder.names.end()) {
+        if (old->second & FILE_ATTRIBUTE_DIRECTORY) {
+            outcome.failedTarget = file.target;
+            outcome.reason = "a folder of that name is in the way";
+            return false;
+        }
+        std::wstring backup = FolderOf(folderPath).stage + L"b" + Hex(&file - files_.data());
+        if (!Fs().move(file.target.c_str(), Long(backup).c_str(), 0)) return fail(GetLastError());
+        file.backup = backup;
+        file.oldAttributes = old->second;
     }
-    if (file != INVALID_HANDLE_VALUE) files_.push_back({staged, target, 0});
-    return file;
+    if (!Fs().move(Long(file.staged).c_str(), file.target.c_str(), 0)) {
+        DWORD error = GetLastError();
+        if (!file.backup.empty() && !Fs().move(Long(file.backup).c_str(), file.target.c_str(), 0))
+            outcome.restored = false;
+        file.backup.clear();
+        return fail(error);
+    }
+    file.placed = true;
+    folder.names[key] = file.attributes;
+    return true;
 }
 
-void CabinetStage::Complete(DWORD attributes) {
-    if (!files_.empty()) files_.back().attributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+void CabinetStage::RollBack(std::size_t placedUpTo, Outcome& outcome) {
+    for (std::size_t i = placedUpTo; i-- > 0;) {
+        File& file = files_[i];
+        if (file.placed) {
+            if (!Fs().move(file.target.c_str(), Long(file.staged).c_str(), 0)) {
+                outcome.restored = false;
+                continue;  // the new file stays; its old one cannot go back over it
+            }
+            file.placed = false;
+        }
+        if (!file.backup.empty()) {
+            if (Fs().move(Long(file.backup).c_str(), file.target.c_str(), 0)) file.backup.clear();
+            else outcome.restored = false;
+        }
+    }
+    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder)
+        Fs().removeDirectory(folder->c_str());
 }
 
-bool CabinetStage::Commit() {
-    bool allMoved = true;
-    for (const File& file : files_) {
-        if (!file.attributes) continue;  // never completed
-        ClearReadOnly(file.target);
-        if (MoveFileExW(file.staged.c_str(), file.target.c_str(), MOVEFILE_REPLACE_EXISTING))
-            SetFileAttributesW(file.target.c_str(), file.attributes);
-        else
-            allMoved = false;
+CabinetStage::Outcome CabinetStage::Commit() {
+    Outcome outcome;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (!Place(files_[i], outcome)) {
+            RollBack(i, outcome);
+            Discard();
+            return outcome;
+        }
     }
+    for (File& file : files_)
+        if (!file.backup.empty()) RemoveFile(file.backup);
+    outcome.committed = true;
     Discard();
-    return allMoved;
+    return outcome;
 }
 
+// Removes what was staged and not placed. A target's old file that could not be put
+// back stays in its staging folder, where the log names it.
 void CabinetStage::Discard() {
-    for (const File& file : files_) DeleteFileW(file.staged.c_str());
+    for (const File& file : files_)
+        if (!file.placed) RemoveFile(file.staged);
+    for (const auto& folder : folders_)
+        if (!folder.second.stage.empty()) Fs().removeDirectory(Long(folder.second.stage).c_str());
     files_.clear();
+    folders_.clear();
+    madeFolders_.clear();
 }
 
 void RemoveCabinetStages() {
-    for (const std::wstring& folder : MadeStages()) RemoveDirectoryW(folder.c_str());
+    for (const std::wstring& folder : MadeStages()) Fs().removeDirectory(Long(folder).c_str());
     MadeStages().clear();
 }

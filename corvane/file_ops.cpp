@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
+#include "file_system.h"
 #include "host/corvane.h"
 
 namespace {
@@ -13,18 +15,18 @@ bool Empty(const char* path) {
     return !path || !*path;
 }
 
-std::string Join(const std::string& dir, const std::string& name) {
-    if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) return dir + name;
-    return dir + "\\" + name;
+std::wstring Join(const std::wstring& dir, const std::wstring& name) {
+    if (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) return dir + name;
+    return dir + L"\\" + name;
 }
 
 bool IsLink(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-void ClearReadOnly(const char* path, DWORD attributes) {
+void ClearReadOnly(const std::wstring& path, DWORD attributes) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+        Fs().setAttributes(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 bool RunningUnderWine() {
@@ -36,9 +38,9 @@ bool RunningUnderWine() {
 // A directory link or junction is removed as an entry; its target is left alone. Wine
 // (8.0) resolves a link in RemoveDirectory and removes the target when that is empty,
 // so there the link is left in place rather than risk anything outside the tree.
-bool RemoveLink(const char* path) {
+bool RemoveLink(const std::wstring& path) {
     if (RunningUnderWine()) return false;
-    return RemoveDirectoryA(path) != 0;
+    return Fs().removeDirectory(path.c_str()) != 0;
 }
 
 // "C:", "C:\", "\" and "\\server\share" name whole volumes: never removed as a tree.
@@ -52,43 +54,65 @@ bool IsVolumeRoot(const std::string& path) {
 }
 
 // Deletes one file, read-only or not; never a directory.
-bool DeleteOneFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+bool DeleteOneFile(const std::wstring& path) {
+    DWORD attributes = Fs().attributes(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     ClearReadOnly(path, attributes);
-    return DeleteFileA(path) != 0;
+    return Fs().remove(path.c_str()) != 0;
 }
 
-bool RemoveTree(const std::string& dir, bool removeSelf) {
+bool RemoveTree(const std::wstring& dir, bool removeSelf) {
     bool allGone = true;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(Join(dir, "*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!std::strcmp(entry.cFileName, ".") || !std::strcmp(entry.cFileName, "..")) continue;
-            std::string path = Join(dir, entry.cFileName);
+    WIN32_FIND_DATAW entry;
+    {
+        FsSearch search(Join(dir, L"*").c_str(), entry);
+        for (bool more = search.Found(); more; more = search.Next(entry)) {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = Join(dir, name);
             DWORD attributes = entry.dwFileAttributes;
             bool gone;
             if (IsLink(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                gone = RemoveLink(path.c_str());
+                gone = RemoveLink(path);
             else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
                 gone = RemoveTree(path, true);
             else
-                gone = DeleteOneFile(path.c_str());
+                gone = DeleteOneFile(path);
             allGone = allGone && gone;
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
+        }
     }
     if (!removeSelf) return allGone;
-    ClearReadOnly(dir.c_str(), GetFileAttributesA(dir.c_str()));
-    return RemoveDirectoryA(dir.c_str()) && allGone;
+    ClearReadOnly(dir, Fs().attributes(dir.c_str()));
+    return Fs().removeDirectory(dir.c_str()) && allGone;
 }
 
 // Creates every missing directory above `path`.
-void CreateParents(const std::string& path) {
-    for (std::size_t at = path.find_first_of("\\/", 3); at != std::string::npos;
-         at = path.find_first_of("\\/", at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+void CreateParents(const std::wstring& path) {
+    for (std::size_t at = path.find_first_of(L"\\/", 3); at != std::wstring::npos;
+         at = path.find_first_of(L"\\/", at + 1))
+        Fs().makeDirectory(path.substr(0, at).c_str());
+}
+
+// Copies `source` into `copy`, all of it, with the source's time; "" or the reason.
+std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
+    FsHandle from(Fs().create(source.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN));
+    if (!from.Valid()) return "cannot read the source: " + ErrorText(GetLastError());
+    FsHandle to(Fs().create(copy.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN));
+    if (!to.Valid()) return "cannot create the copy: " + ErrorText(GetLastError());
+    static char buffer[1 << 16];
+    for (;;) {
+        DWORD got = 0, put = 0;
+        if (!Fs().read(from.Get(), buffer, sizeof buffer, &got)) return "cannot read the source: " + ErrorText(GetLastError());
+        if (got == 0) break;
+        if (!Fs().write(to.Get(), buffer, got, &put)) return ErrorText(GetLastError());
+        if (put != got) return "the disk is full";
+    }
+    FILETIME stamp;
+    if (Fs().times(from.Get(), &stamp)) Fs().setTimes(to.Get(), &stamp);
+    if (!to.Close()) return ErrorText(GetLastError());
+    return "";
 }
 
 }  // namespace
@@ -100,35 +124,36 @@ int FileLocked(const char* host, const char* path) {
     if (Empty(path)) return 0;
     // Asking for delete access is refused by every open that does not share deleting,
     // which is how a lock holder keeps the file.
-    HANDLE file = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 0;
-    }
+    FsHandle file(Fs().create(Widen(path).c_str(), DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL));
+    if (file.Valid()) return 0;
     DWORD error = GetLastError();
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? 1 : 0;
 }
 
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
-    bool deleted = DeleteOneFile(path);
+    bool deleted = DeleteOneFile(Widen(path));
     Log("SafeDeleteFile()", (std::string(path) + (deleted ? ": deleted" : ": could not be deleted")).c_str());
     return deleted ? 1 : 0;
 }
 
 int RemoveFile(const char* dir, const char* pattern) {
     if (Empty(dir) || Empty(pattern) || std::strpbrk(pattern, "\\/:")) return 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(Join(dir, pattern).c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return 0;
+    std::wstring folder = Widen(dir);
+    WIN32_FIND_DATAW entry;
     int deleted = 0, failed = 0;
-    do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        ++(DeleteOneFile(Join(dir, entry.cFileName).c_str()) ? deleted : failed);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-    std::string outcome = Join(dir, pattern) + ": " + std::to_string(deleted) + " deleted";
+    {
+        FsSearch search(Join(folder, Widen(pattern)).c_str(), entry);
+        if (!search.Found()) return 0;
+        for (bool more = true; more; more = search.Next(entry)) {
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            ++(DeleteOneFile(Join(folder, entry.cFileName)) ? deleted : failed);
+        }
+    }
+    std::string joined = Narrow(Join(folder, Widen(pattern)));
+    std::string outcome = joined + ": " + std::to_string(deleted) + " deleted";
     if (failed) outcome += ", " + std::to_string(failed) + " could not be deleted";
     if (deleted || failed) Log("RemoveFile()", outcome.c_str());
     return deleted > 0 && failed == 0 ? 1 : 0;
@@ -136,19 +161,34 @@ int RemoveFile(const char* dir, const char* pattern) {
 
 int RemoveDirTree(const char* dir, int removeSelf) {
     if (Empty(dir) || IsVolumeRoot(dir)) return 0;
-    DWORD attributes = GetFileAttributesA(dir);
+    std::wstring folder = Widen(dir);
+    DWORD attributes = Fs().attributes(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // nothing there: nothing to do
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(dir) : RemoveTree(dir, removeSelf != 0);
+    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0);
     Log("RemoveDirTree()", (std::string(dir) + (removed ? ": removed" : ": not everything could be removed")).c_str());
     return removed ? 1 : 0;
 }
 
+// The copy is made beside the destination under a name of its own and replaces the
+// destination only when it is whole: a full disk leaves the old file as it was.
 int CopyCreateFile(const char* source, const char* destination) {
     if (Empty(source) || Empty(destination)) return 0;
-    CreateParents(destination);
-    ClearReadOnly(destination, GetFileAttributesA(destination));
-    bool copied = CopyFileA(source, destination, FALSE) != 0;
-    Log("CopyCreateFile()", (std::string(source) + " -> " + destination + (copied ? "" : ": failed")).c_str());
-    return copied ? 1 : 0;
+    std::wstring target = Widen(destination);
+    wchar_t suffix[24];
+    std::swprintf(suffix, 24, L".~ck%lx", GetCurrentProcessId());
+    std::wstring copy = target + suffix;
+    if (copy.size() >= MAX_PATH) copy = L"\\\\?\\" + copy;
+    CreateParents(target);
+    std::string failure = CopyWhole(Widen(source), copy);
+    if (failure.empty()) {
+        ClearReadOnly(target, Fs().attributes(target.c_str()));
+        if (!Fs().move(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+            failure = "cannot replace it: " + ErrorText(GetLastError());
+    }
+    if (!failure.empty()) Fs().remove(copy.c_str());
+    std::string outcome = std::string(source) + " -> " + destination;
+    if (!failure.empty()) outcome += ": failed, " + failure + "; the old file is kept";
+    Log("CopyCreateFile()", outcome.c_str());
+    return failure.empty() ? 1 : 0;
 }

@@ -1,0 +1,73 @@
+// The real file-system table: each entry is the plain Win32 call.
+#include "file_system.h"
+
+namespace {
+
+HANDLE Create(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
+}
+BOOL Read(HANDLE file, void* buffer, DWORD size, DWORD* done) {
+    return ReadFile(file, buffer, size, done, nullptr);
+}
+BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* done) {
+    return WriteFile(file, buffer, size, done, nullptr);
+}
+DWORD Seek(HANDLE file, LONG distance, DWORD method) {
+    return SetFilePointer(file, distance, nullptr, method);
+}
+BOOL MakeDirectory(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
+BOOL Times(HANDLE file, FILETIME* lastWrite) { return GetFileTime(file, nullptr, nullptr, lastWrite); }
+BOOL SetTimes(HANDLE file, const FILETIME* lastWrite) { return SetFileTime(file, nullptr, nullptr, lastWrite); }
+
+const FileSystem kReal = {Create,      Read,           Write,           Seek,          CloseHandle,
+                          MoveFileExW, DeleteFileW,    MakeDirectory,   RemoveDirectoryW,
+                          GetFileAttributesW, SetFileAttributesW, Times, SetTimes,
+                          FindFirstFileW, FindNextFileW, FindClose};
+
+}  // namespace
+
+FileSystem& CorvaneFileSystem() {
+    static FileSystem inUse = kReal;
+    return inUse;
+}
+
+const FileSystem& CorvaneRealFileSystem() { return kReal; }
+
+std::wstring Widen(const char* text, UINT codePage) {
+    int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (length <= 0) return L"";
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, &wide[0], length);
+    wide.pop_back();
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return "";
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+    narrow.pop_back();
+    return narrow;
+}
+
+std::string ErrorText(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return "the disk is full";
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return "another program has it open";
+        case ERROR_ACCESS_DENIED: return "access denied";
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS: return "something of that name is in the way";
+        default: break;
+    }
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   sizeof text, nullptr);
+    std::string message = text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                message.back() == '.'))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(error) : message;
+}

@@ -1,0 +1,81 @@
+// The host library's one seam to the file system: every file operation of cabinet
+// extraction, the commit of a cabinet, copying, deleting and the lock test goes through
+// this table. The real table calls Win32; a test replaces single entries to make the Nth
+// write short, the Nth move fail or the disk full, and so tests each failure where it
+// happens. Paths are wide and whole (no "\\?\" prefixes).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "host/corvane.h"
+
+struct FileSystem {
+    HANDLE (*create)(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
+    BOOL (*read)(HANDLE file, void* buffer, DWORD size, DWORD* done);
+    BOOL (*write)(HANDLE file, const void* buffer, DWORD size, DWORD* done);
+    DWORD (*seek)(HANDLE file, LONG distance, DWORD method);  // INVALID_SET_FILE_POINTER on failure
+    BOOL (*close)(HANDLE file);
+    BOOL (*move)(const wchar_t* from, const wchar_t* to, DWORD flags);
+    BOOL (*remove)(const wchar_t* path);
+    BOOL (*makeDirectory)(const wchar_t* path);
+    BOOL (*removeDirectory)(const wchar_t* path);
+    DWORD (*attributes)(const wchar_t* path);  // INVALID_FILE_ATTRIBUTES when missing
+    BOOL (*setAttributes)(const wchar_t* path, DWORD attributes);
+    BOOL (*times)(HANDLE file, FILETIME* lastWrite);
+    BOOL (*setTimes)(HANDLE file, const FILETIME* lastWrite);
+    HANDLE (*findFirst)(const wchar_t* pattern, WIN32_FIND_DATAW* entry);
+    BOOL (*findNext)(HANDLE search, WIN32_FIND_DATAW* entry);
+    BOOL (*findClose)(HANDLE search);
+};
+
+// The table in use, exported so that tests in another module can change its entries;
+// they put the real entries (CorvaneRealFileSystem) back when done.
+CORVANE_API FileSystem& CorvaneFileSystem();
+CORVANE_API const FileSystem& CorvaneRealFileSystem();
+inline FileSystem& Fs() { return CorvaneFileSystem(); }
+
+// Closes a handle of the table when it goes out of scope.
+class FsHandle {
+public:
+    explicit FsHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    ~FsHandle() { Close(); }
+    FsHandle(const FsHandle&) = delete;
+    FsHandle& operator=(const FsHandle&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // Closes now; false when the close failed (a write the system could not finish).
+    bool Close() {
+        if (!Valid()) return true;
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return Fs().close(handle) != FALSE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// Ends a directory search of the table when it goes out of scope.
+class FsSearch {
+public:
+    FsSearch(const wchar_t* pattern, WIN32_FIND_DATAW& entry) : search_(Fs().findFirst(pattern, &entry)) {}
+    ~FsSearch() {
+        if (Found()) Fs().findClose(search_);
+    }
+    FsSearch(const FsSearch&) = delete;
+    FsSearch& operator=(const FsSearch&) = delete;
+    bool Found() const { return search_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAW& entry) { return Fs().findNext(search_, &entry) != FALSE; }
+
+private:
+    HANDLE search_;
+};
+
+// ANSI (or UTF-8) text as a wide string; empty when it does not convert.
+std::wstring Widen(const char* text, UINT codePage = CP_ACP);
+std::string Narrow(const std::wstring& text);
+
+// A Win32 error as a setup engineer reads it ("the disk is full", ...).
+std::string ErrorText(DWORD error);
