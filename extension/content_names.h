@@ -23,5 +23,9 @@ constexpr const char* kTagLockRefused = "_FindAlmanorSemaphore()";
 constexpr const char* kTagUpToDate = "_FindKordalin()";
 constexpr const char* kTagNoRoot = "_FindDestinationRoot()";
 constexpr const char* kTagPathTooLong = "_BuildContentPath()";
+constexpr const char* kTagNoModuleVersion = "_GetModuleVersion()";
+
+// The lowest real version: a version text that ranks below it is no version at all.
+constexpr const char* kLowestVersion = "0.0.0.0";
 
 }  // namespace content

@@ -44,6 +44,17 @@ bool UpdateLockedContent(const UpdatePaths& paths) {
     GetFileVersion(paths.installedModule, newVersion, scratch);
     GetFileVersion(paths.marker, installedVersion, scratch);
 
+    // Without the installed module's version there is nothing to compare: the packages
+    // that came with this setup are kept for a run that can read it, rather than being
+    // deleted as "not newer".
+    if (VerCompare(newVersion, content::kLowestVersion) < 0) {
+        char reason[CORVANE_TEXT_SIZE] = "";
+        CopyText(reason, paths.installedModule);
+        AppendText(reason, sizeof reason, ": no file version (missing or without a version resource);"
+                                          " the packages stay for a later run");
+        Log(content::kTagNoModuleVersion, reason);
+        return false;
+    }
     if (VerCompare(newVersion, installedVersion) <= 0) {
         Log(content::kTagUpToDate, installedVersion);
         RemoveFile(paths.contentDir, content::kPackagePattern);

@@ -8,7 +8,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WSK_WINE=${WSK_WINE:-wine}
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/wsk-e2e.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
+trap '[ -n "${WSK_KEEP:-}" ] || rm -rf "$WORK"' EXIT
 checks=0
 
 # A Unix path as Wine names it.
@@ -95,10 +95,10 @@ expect_gone() { [ ! -e "$1" ] || fail "$1 should be gone"; pass; }
 expect_there() { [ -e "$1" ] || fail "$1 should be there"; pass; }
 expect_same() { cmp -s "$1" "$2" || fail "$1 differs from $2"; pass; }
 
-# hold_lock FILE / release_lock FILE: another process holds FILE open the way a lock
-# holder does, until released.
+# hold_lock FILE [viewer] / release_lock FILE: another process holds FILE open the way a
+# lock holder does (or, with "viewer", a program showing it), until released.
 hold_lock() {
-  "$WSK_WINE" "$WSK_BIN/lock_holder.exe" "$(winpath "$1")" &
+  "$WSK_WINE" "$WSK_BIN/lock_holder.exe" "$(winpath "$1")" ${2:+"$2"} &
   HOLDER=$!
   for _ in $(seq 500); do [ -e "$1.held" ] && break; sleep 0.02; done
   [ -e "$1.held" ] || fail "the lock holder did not take $1"

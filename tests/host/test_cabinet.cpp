@@ -101,6 +101,19 @@ TEST_F(InstallCabTest, EscapingNamesFailTheWholeCabinet) {
     }
 }
 
+// A name Windows takes for a device, in any folder, fails the whole cabinet before
+// anything is written.
+TEST_F(InstallCabTest, DeviceNamesFailTheWholeCabinet) {
+    for (const char* name : {"Kordex/con.html", "nul", "sub/COM1.txt", "LPT9", "conout$"}) {
+        std::string cab = (dir.Path() / "dest-device.cab").string();
+        CabWriter().Add("good.txt", "fine").Add(name, "device").Write(cab);
+        EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 0) << name;
+        DeleteFileA(cab.c_str());
+        EXPECT_FALSE(Exists(destination + "\\good.txt")) << name;
+        ExpectNothingOutsideDestination();
+    }
+}
+
 // A hand-made cabinet with plain names works, and one with no files at all succeeds.
 TEST_F(InstallCabTest, HandMadeCabinetsWithSafeNames) {
     std::string cab = (dir.Path() / "made.cab").string();

@@ -101,3 +101,19 @@ TEST(CabinetNames, RefusesEveryEscape) {
     EXPECT_TRUE(SafeCabinetName("a..b\\.hidden", relative));
     EXPECT_TRUE(SafeCabinetName("caf\xC3\xA9.txt", relative));
 }
+
+// Names Windows takes for devices, with any extension, in any folder and letter case,
+// are refused (and said to be devices); names that only begin alike pass.
+TEST(CabinetNames, RefusesDeviceNames) {
+    std::string relative;
+    for (const char* device : {"CON", "con.txt", "Kordex\\nul.html", "Kordex/aux/page.html", "PRN", "com1",
+                               "COM9.log", "lpt1", "LPT9.x.y", "CONIN$", "conout$.txt", "nul .txt"}) {
+        EXPECT_FALSE(SafeCabinetName(device, relative)) << device;
+        EXPECT_TRUE(IsDeviceCabinetName(device)) << device;
+    }
+    for (const char* plain : {"console.txt", "com10", "COM0", "lpt", "nul_x", "com.txt", "Kordex\\connect.html",
+                              "xcon", "auxiliary\\a"}) {
+        EXPECT_TRUE(SafeCabinetName(plain, relative)) << plain;
+        EXPECT_FALSE(IsDeviceCabinetName(plain)) << plain;
+    }
+}

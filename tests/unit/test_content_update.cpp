@@ -45,10 +45,11 @@ TEST_F(UpdateTest, StopWordsEndTheRunAtOnce) {
 
 // "?EXIT", an empty text and plain options do not stop the update.
 TEST_F(UpdateTest, OtherTextsRunTheUpdate) {
-    Versions("5.1.1.0", "5.1.1.0");
     for (const char* text : {"?EXIT", "", "/Q /S", "W S", "DIA G"}) {
         ResetFake();
         Fake().destinationRoot = tree.Root();
+        Fake().componentDir = tree.Root() + "\\comp";
+        Versions("5.1.1.0", "5.1.1.0");
         EXPECT_EQ(PostCopy(text), 1) << text;
         EXPECT_EQ(CallsNamed("FileLocked").size(), 1u) << text;
     }
@@ -75,6 +76,7 @@ TEST_F(UpdateTest, UpToDateContentDeletesThePackages) {
         Calls expected = {
             "GetFileVersion(" + installed + ")",
             "GetFileVersion(" + tree.Marker() + ")",
+            "VerCompare(5.1.1.0, 0.0.0.0)",
             "VerCompare(5.1.1.0, " + std::string(marker) + ")",
             "Log(_FindKordalin(), " + std::string(marker) + ")",
             "RemoveFile(" + tree.Content() + ", QMT_Kordalin*.cab)",
@@ -96,6 +98,7 @@ TEST_F(UpdateTest, NewerVersionUnpacksAndRecordsTheVersion) {
         "FileLocked(, " + tree.LockFile() + ")",
         "GetFileVersion(" + installed + ")",
         "GetFileVersion(" + tree.Marker() + ")",
+        "VerCompare(5.1.1.0, 0.0.0.0)",
         "VerCompare(5.1.1.0, none)",
         "InstallCab(" + content + "QMT_Kordalin_000.cab, " + content + ", 1, 0)",
         "SafeDeleteFile(" + content + "QMT_Kordalin_000.cab)",
@@ -107,6 +110,26 @@ TEST_F(UpdateTest, NewerVersionUnpacksAndRecordsTheVersion) {
     EXPECT_EQ(CallsNamed("BuildPath").at(0), "BuildPath(" + tree.Root() + ", shared\\velm\\kordalin\\)");
     EXPECT_TRUE(CallsNamed("Log").empty());
     EXPECT_TRUE(LastExit().find(", 0)") != std::string::npos);
+}
+
+// The installed module missing or without a version, whatever the marker says: the
+// packages stay untouched for a later run, the reason is logged with the module's path,
+// the lock is released and the run fails (result 0).
+TEST_F(UpdateTest, UnreadableModuleVersionKeepsThePackages) {
+    for (const char* marker : {static_cast<const char*>(nullptr), "5.1.0.9", "5.1.1.0"}) {
+        ResetFake();
+        Fake().destinationRoot = tree.Root();
+        Fake().componentDir = tree.Root() + "\\comp";
+        if (marker) Fake().versions[tree.Marker()] = marker;  // the module itself has no version
+        tree.AddPackage("QMT_Kordalin_000.cab");
+        EXPECT_EQ(PostCopy(""), 0) << (marker ? marker : "no marker");
+        EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_GetModuleVersion(), " + installed +
+                                            ": no file version (missing or without a version resource);"
+                                            " the packages stay for a later run)"}));
+        EXPECT_TRUE(CallsOf({"RemoveFile", "InstallCab", "SafeDeleteFile", "CopyCreateFile", "RemoveDirTree"}).empty());
+        EXPECT_TRUE(tree.HasFile("QMT_Kordalin_000.cab"));
+        EXPECT_TRUE(LastExit().find(", 1)") != std::string::npos);
+    }
 }
 
 // A package that fails to unpack: status 1, result 0, the marker left alone.

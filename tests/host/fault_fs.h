@@ -1,0 +1,74 @@
+// The failing-on-the-Nth-call fake of the host's file-system table: for one test it
+// replaces single entries of the table inside Corvane.dll, counts the calls and makes
+// the chosen one fail as the disk would, and puts the real entries back at the end.
+#pragma once
+
+#include <windows.h>
+
+#include "corvane/file_system.h"
+
+class FaultyFs {
+public:
+    FaultyFs() {
+        state() = State{};
+        FileSystem& table = CorvaneFileSystem();
+        table = CorvaneRealFileSystem();
+        table.write = Write;
+        table.move = Move;
+    }
+    ~FaultyFs() { CorvaneFileSystem() = CorvaneRealFileSystem(); }
+    FaultyFs(const FaultyFs&) = delete;
+    FaultyFs& operator=(const FaultyFs&) = delete;
+
+    // The Nth write from now (1 is the next) writes only half of its bytes and says so,
+    // as a write at the end of a full disk does; with `error`, it fails outright instead.
+    void ShortWriteAt(int n, DWORD error = 0) { state().shortWrite = n, state().writeError = error; }
+    // Every write fails with "disk full" once `bytes` more have been written.
+    void DiskFullAfter(unsigned long long bytes) { state().budget = bytes, state().budgeted = true; }
+    // The Nth move from now fails with `error`; with `andAfter`, every later one too.
+    void FailMoveAt(int n, DWORD error = ERROR_SHARING_VIOLATION, bool andAfter = false) {
+        state().failMove = n, state().moveError = error, state().failLaterMoves = andAfter;
+    }
+    int Moves() const { return state().moves; }
+    int Writes() const { return state().writes; }
+
+private:
+    struct State {
+        int writes = 0, shortWrite = 0;
+        DWORD writeError = 0;
+        unsigned long long budget = 0;
+        bool budgeted = false;
+        int moves = 0, failMove = 0;
+        DWORD moveError = 0;
+        bool failLaterMoves = false;
+    };
+    static State& state() {
+        static State current;
+        return current;
+    }
+    static BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* done) {
+        State& s = state();
+        ++s.writes;
+        if (s.writes == s.shortWrite && s.writeError) {
+            *done = 0;
+            SetLastError(s.writeError);
+            return FALSE;
+        }
+        DWORD allowed = size;
+        if (s.writes == s.shortWrite) allowed = size / 2;
+        if (s.budgeted && allowed > s.budget) allowed = static_cast<DWORD>(s.budget);
+        BOOL ok = CorvaneRealFileSystem().write(file, buffer, allowed, done);
+        if (s.budgeted) s.budget -= *done;
+        if (ok && *done < size) SetLastError(ERROR_DISK_FULL);
+        return ok;
+    }
+    static BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) {
+        State& s = state();
+        ++s.moves;
+        if (s.failMove && (s.moves == s.failMove || (s.failLaterMoves && s.moves > s.failMove))) {
+            SetLastError(s.moveError);
+            return FALSE;
+        }
+        return CorvaneRealFileSystem().move(from, to, flags);
+    }
+};

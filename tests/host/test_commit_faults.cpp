@@ -1,0 +1,146 @@
+// Failures injected where they happen, through the host's file-system table: a short or
+// failed write while a cabinet is read, a move that fails in the middle of its commit
+// (and while it is undone), a full disk while the marker is copied. Each time the content
+// keeps all of its old files, and the log names the file and the reason truthfully.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "fault_fs.h"
+#include "host/corvane.h"
+#include "host_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> Files(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = ReadAll(entry.path().string());
+    return files;
+}
+
+// A destination holding an old copy of each file of flat.cab (a read-only one among
+// them), inside an open script run whose log the test reads.
+class CommitFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FromEnvironment("WSK_CABINETS").empty()) GTEST_SKIP() << "WSK_CABINETS is not set";
+        destination = dir.Text() + "\\dest";
+        for (const char* name : {"a.txt", "b.bin", "empty.txt"}) dir.Write(std::string("dest\\") + name, "old " + std::string(name));
+        SetFileAttributesA((destination + "\\empty.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        before = Files(dir.Below("dest"));
+        dir.Write("run.inf", "[Setup]\n");
+        char scriptDir[CORVANE_PATH_SIZE], componentDir[CORVANE_PATH_SIZE], text[CORVANE_TEXT_SIZE] = "";
+        int flag = 0;
+        _InitSkript((dir.Text() + "\\run.inf").c_str(), scriptDir, componentDir, text, "", &flag);
+    }
+    void TearDown() override { _ExitSkript(nullptr, "", 0); }
+    int Install(const char* cabinet = "flat.cab") {
+        return InstallCab((CabinetFixtures() + "\\" + cabinet).c_str(), destination.c_str(), 1, 0);
+    }
+    std::string LastLogLine() {
+        std::string log = ReadAll(dir.Text() + "\\run.log");
+        std::size_t end = log.find_last_not_of('\n');
+        return log.substr(log.rfind('\n', end) + 1);
+    }
+    // The old files, all of them, as they were, read-only one included; no leftovers.
+    void ExpectOldContent(const std::string& scenario) {
+        EXPECT_EQ(Files(dir.Below("dest")), before) << scenario;
+        EXPECT_TRUE(GetFileAttributesA((destination + "\\empty.txt").c_str()) & FILE_ATTRIBUTE_READONLY) << scenario;
+        for (const auto& entry : fs::directory_iterator(dir.Below("dest")))
+            if (entry.is_directory()) {
+                EXPECT_TRUE(fs::is_empty(entry.path())) << scenario << ": " << entry.path();
+            }
+    }
+    ScratchDir dir;
+    std::string destination;
+    std::map<std::string, std::string> before;
+};
+
+}  // namespace
+
+// A write cut short or refused, at the first file or in the middle of the big one, or a
+// disk that fills: the cabinet fails, nothing is replaced, the log names the file.
+TEST_F(CommitFaultTest, ShortOrFailedWritesReplaceNothing) {
+    struct Case { const char* scenario; int shortWrite; DWORD error; unsigned long long budget; const char* logged; } cases[] = {
+        {"first write short", 1, 0, 0, "cannot write a.txt: the disk is full"},
+        {"a middle write short", 3, 0, 0, "cannot write b.bin: the disk is full"},
+        {"a write refused", 3, ERROR_DISK_FULL, 0, "cannot write b.bin: the disk is full"},
+        {"disk full after 100 KB", 0, 0, 100000, "cannot write b.bin: the disk is full"},
+    };
+    for (const auto& c : cases) {
+        FaultyFs faults;
+        if (c.shortWrite) faults.ShortWriteAt(c.shortWrite, c.error);
+        if (c.budget) faults.DiskFullAfter(c.budget);
+        EXPECT_EQ(Install(), 0) << c.scenario;
+        EXPECT_EQ(faults.Moves(), 0) << c.scenario << ": nothing may be committed";
+        ExpectOldContent(c.scenario);
+        EXPECT_NE(LastLogLine().find(c.logged), std::string::npos) << c.scenario << ": " << LastLogLine();
+        EXPECT_NE(LastLogLine().find("; nothing replaced"), std::string::npos) << c.scenario;
+    }
+}
+
+// A move that fails at any step of the commit (setting an old file aside, or putting a
+// new one in place): every target replaced before it is put back.
+TEST_F(CommitFaultTest, AFailedMoveAnywhereInTheCommitPutsEverythingBack) {
+    // Every file of flat.cab is already there, so each takes two moves: aside, in place.
+    const int movesOfACommit = 6;
+    for (int n = 1; n <= movesOfACommit; ++n) {
+        FaultyFs faults;
+        faults.FailMoveAt(n);
+        EXPECT_EQ(Install(), 0) << "move " << n;
+        ExpectOldContent("move " + std::to_string(n));
+        EXPECT_NE(LastLogLine().find(": another program has it open; nothing replaced"), std::string::npos)
+            << "move " << n << ": " << LastLogLine();
+    }
+    FaultyFs none;
+    EXPECT_EQ(Install(), 1);
+    EXPECT_EQ(none.Moves(), movesOfACommit);
+    EXPECT_EQ(ReadAll(destination + "\\a.txt"), "first file\r\n");
+}
+
+// New files only (an empty destination): a failed move takes out what was placed.
+TEST_F(CommitFaultTest, AFailedCommitOfNewFilesLeavesNone) {
+    std::string empty = dir.Text() + "\\fresh";
+    for (int n = 1; n <= 4; ++n) {
+        FaultyFs faults;
+        faults.FailMoveAt(n);
+        EXPECT_EQ(InstallCab((CabinetFixtures() + "\\nested.cab").c_str(), empty.c_str(), 1, 0), 0) << n;
+        EXPECT_TRUE(Files(dir.Below("fresh")).empty()) << "move " << n;
+        EXPECT_FALSE(Exists(empty + "\\dir")) << "move " << n << ": a folder made for the cabinet stayed";
+    }
+}
+
+// When putting back fails too, the log says so instead of "nothing replaced".
+TEST_F(CommitFaultTest, AFailedRollBackIsNotReportedAsClean) {
+    FaultyFs faults;
+    faults.FailMoveAt(4, ERROR_ACCESS_DENIED, true);
+    EXPECT_EQ(Install(), 0);
+    EXPECT_NE(LastLogLine().find("NOT everything could be put back"), std::string::npos) << LastLogLine();
+    EXPECT_EQ(LastLogLine().find("nothing replaced"), std::string::npos) << LastLogLine();
+}
+
+// The marker is replaced only by a whole copy: a short write or a failed move leaves the
+// old one as it was, and no temporary copy beside it.
+TEST_F(CommitFaultTest, MarkerCopyIsWholeOrNotAtAll) {
+    std::string source = dir.Text() + "\\module.dll", marker = dir.Text() + "\\dest\\VAlmanor.dll";
+    dir.Write("module.dll", std::string(300000, 'N'));
+    dir.Write("dest\\VAlmanor.dll", "old marker");
+    for (int mode = 0; mode < 3; ++mode) {
+        FaultyFs faults;
+        if (mode == 0) faults.ShortWriteAt(2);
+        if (mode == 1) faults.DiskFullAfter(20000);
+        if (mode == 2) faults.FailMoveAt(1, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(CopyCreateFile(source.c_str(), marker.c_str()), 0) << mode;
+        EXPECT_EQ(ReadAll(marker), "old marker") << mode;
+        EXPECT_NE(LastLogLine().find("the old file is kept"), std::string::npos) << LastLogLine();
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(dir.Below("dest"))) files += entry.is_regular_file();
+        EXPECT_EQ(files, before.size() + 1) << mode << ": a temporary copy stayed";
+    }
+    EXPECT_EQ(CopyCreateFile(source.c_str(), marker.c_str()), 1);
+    EXPECT_EQ(ReadAll(marker), std::string(300000, 'N'));
+}
