@@ -83,11 +83,13 @@ test-pe32: dist
 demo: dist
 	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/demo.sh
 
-fuzz: deps
+# libFuzzer on the native build, then the mutation run of damaged cabinets under Wine.
+fuzz: deps dist
 	@cmake -S . -B $(FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	    -DCMAKE_BUILD_TYPE=Debug -DWSK_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS)
 	@bash scripts/fuzz.sh $(abspath $(FUZZ))
+	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/mutate-cabinets.sh
 
 bench: dist
 	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/bench.sh

@@ -48,4 +48,9 @@ add_executable(install_loop bench/install_loop.cpp)
 target_link_libraries(install_loop PRIVATE Corvane)
 add_executable(make_tiny_cabs bench/make_tiny_cabs.cpp)
 
+# The mutation run of make fuzz: damaged cabinets through InstallCab.
+add_executable(cab_mutate tests/fuzz/cab_mutate.cpp corvane/cabinet_names.cpp)
+target_include_directories(cab_mutate PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(cab_mutate PRIVATE Corvane cabinet)
+
 include(cmake/windows_tests.cmake)
