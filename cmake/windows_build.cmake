@@ -47,6 +47,8 @@ add_executable(keepalive tools/keepalive.cpp)
 add_executable(install_loop bench/install_loop.cpp)
 target_link_libraries(install_loop PRIVATE Corvane)
 add_executable(make_tiny_cabs bench/make_tiny_cabs.cpp)
+add_executable(bare_fdi bench/bare_fdi.cpp)
+target_link_libraries(bare_fdi PRIVATE cabinet)
 
 # The mutation run of make fuzz: damaged cabinets through InstallCab.
 add_executable(cab_mutate tests/fuzz/cab_mutate.cpp corvane/cabinet_names.cpp)

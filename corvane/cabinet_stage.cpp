@@ -1,6 +1,7 @@
 #include "cabinet_stage.h"
 
 #include <cwchar>
+#include <utility>
 
 #include "file_system.h"
 
@@ -93,10 +94,21 @@ CabinetStage::~CabinetStage() {
     Discard();
 }
 
+// Where the old files of a target folder are set aside: beside its staging subfolder,
+// under a name no staging subfolder has (those are plain hexadecimal numbers).
+static std::wstring BackupFolder(const std::wstring& stage) {
+    return stage.substr(0, stage.size() - 1) + L"o\\";
+}
+
+static std::wstring WithoutSlash(const std::wstring& folder) {
+    return folder.substr(0, folder.size() - 1);
+}
+
 CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
     Folder& folder = folders_[targetFolder];
     if (!folder.stage.empty()) return folder;
-    folder.stage = folder_ + Hex(stageFolders_++) + L"\\";
+    folder.stage = folder_ + Hex(order_.size()) + L"\\";
+    order_.push_back(targetFolder);
     if (!Fs().makeDirectory(Long(folder.stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
         Fs().makeDirectory(Long(folder_).c_str());  // removed with its tree since it was made
         Fs().makeDirectory(Long(folder.stage).c_str());
@@ -105,132 +117,146 @@ CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
 }
 
 HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
-    Folder& folder = FolderOf(FolderPart(target));
-    File file{folder.stage + L"n" + Hex(files_.size()), target, L"", attributes};
+    std::wstring folderPath = FolderPart(target);
+    Folder& folder = FolderOf(folderPath);
+    File file{target.substr(folderPath.size()), target};
+    std::wstring key = Upper(file.name);
+    auto earlier = folder.staged.find(key);
+    if (earlier != folder.staged.end()) {
+        // The same name again: the later file wins, as it would on disk.
+        RemoveFile(folder.stage + files_[earlier->second].name);
+    }
     // Created with its final attributes, so that nothing needs setting after the move.
-    HANDLE handle = Fs().create(Long(file.staged).c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
+    HANDLE handle = Fs().create(Long(folder.stage + file.name).c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
                                 attributes | FILE_FLAG_SEQUENTIAL_SCAN);
-    if (handle != INVALID_HANDLE_VALUE) files_.push_back(file);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    folder.staged[key] = files_.size();
+    files_.push_back(file);
     return handle;
 }
 
-// Makes the target folder and every missing one above it, each looked at once.
-bool CabinetStage::MakeTargetFolder(const std::wstring& folder) {
-    for (std::size_t at = folder.find(L'\\', destination_.size()); at != std::wstring::npos;
+bool CabinetStage::Fail(const std::wstring& target, const std::string& reason, Outcome& outcome) {
+    outcome.failedTarget = target;
+    outcome.reason = reason;
+    return false;
+}
+
+// Makes every missing folder above `folder` (which ends in a backslash), each looked at
+// once; the folders made are removed again when the commit is undone.
+bool CabinetStage::MakeFolders(const std::wstring& folder, Outcome& outcome) {
+    for (std::size_t at = folder.find(L'\\', destination_.size()); at + 1 < folder.size();
          at = folder.find(L'\\', at + 1)) {
         std::wstring level = folder.substr(0, at);
         Folder& known = folders_[level + L"\\"];
         if (known.exists) continue;
         if (Fs().makeDirectory(level.c_str())) {
-            madeFolders_.push_back(level);
+            undo_.push_back([level] { return Fs().removeDirectory(level.c_str()) != FALSE; });
             known.exists = known.listed = true;  // new, so empty
             continue;
         }
         DWORD error = GetLastError();
         DWORD attributes = Fs().attributes(level.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            SetLastError(attributes == INVALID_FILE_ATTRIBUTES ? error : ERROR_ALREADY_EXISTS);
-            return false;
-        }
+        if (attributes == INVALID_FILE_ATTRIBUTES) return Fail(level, ErrorText(error), outcome);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(level, "a file of that name is in the way", outcome);
         known.exists = true;
     }
     return true;
 }
 
-// What the target folder holds, read once: a folder that gets many new files is then
-// not searched again for each of them.
-bool CabinetStage::ListTargetFolder(const std::wstring& folder, Folder& entry) {
-    if (entry.listed) return true;
-    WIN32_FIND_DATAW found;
-    FsSearch search((folder + L"*").c_str(), found);
-    if (!search.Found() && GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_NO_MORE_FILES)
-        return false;
-    for (bool more = search.Found(); more; more = search.Next(found))
-        entry.names[Upper(found.cFileName)] = found.dwFileAttributes;
-    entry.listed = true;
+// A target folder that is not there yet receives its staging subfolder whole, in one
+// move; into one that is there, the files go one by one.
+bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome) {
+    if (!MakeFolders(path, outcome)) return false;
+    if (!folder.exists) {
+        DWORD attributes = Fs().attributes(WithoutSlash(path).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (!Fs().move(Long(WithoutSlash(folder.stage)).c_str(), WithoutSlash(path).c_str(), 0))
+                return Fail(WithoutSlash(path), ErrorText(GetLastError()), outcome);
+            std::vector<std::size_t> moved;
+            for (const auto& entry : folder.staged) moved.push_back(entry.second);
+            for (std::size_t i : moved) files_[i].placed = true;
+            undo_.push_back([this, path, stage = folder.stage, moved] {
+                if (!Fs().move(WithoutSlash(path).c_str(), Long(WithoutSlash(stage)).c_str(), 0)) return false;
+                for (std::size_t i : moved) files_[i].placed = false;
+                return true;
+            });
+            folder.exists = folder.listed = true;
+            return true;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Fail(WithoutSlash(path), "a file of that name is in the way", outcome);
+        folder.exists = true;
+    }
+    if (!folder.listed) {
+        // What the folder holds, read once rather than looked up for every new file.
+        WIN32_FIND_DATAW found;
+        FsSearch search((path + L"*").c_str(), found);
+        for (bool more = search.Found(); more; more = search.Next(found))
+            folder.names[Upper(found.cFileName)] = found.dwFileAttributes;
+        folder.listed = true;
+    }
+    for (const auto& entry : folder.staged)
+        if (!PlaceFile(folder, files_[entry.second], outcome)) return false;
     return true;
 }
 
-bool CabinetStage::Place(File& file, Outcome& outcome) {
-    std::wstring folderPath = FolderPart(file.target);
-    auto fail = [&](DWORD error) {
-        outcome.failedTarget = file.target;
-        outcome.reason = ErrorText(error);
-        return false;
-    };
-    if (!MakeTargetFolder(folderPath)) return fail(GetLastError());
-    Folder& folder = folders_[folderPath];
-    if (!ListTargetFolder(folderPath, folder)) return fail(GetLastError());
-    std::wstring key = Upper(file.target.substr(folderPath.size()));
+bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
+    std::wstring key = Upper(file.name), staged = folder.stage + file.name, target = file.target;
     auto old = folder.names.find(key);
     if (old != folder.names.end()) {
-        if (old->second & FILE_ATTRIBUTE_DIRECTORY) {
-            outcome.failedTarget = file.target;
-            outcome.reason = "a folder of that name is in the way";
-            return false;
-        }
-        std::wstring backup = FolderOf(folderPath).stage + L"b" + Hex(&file - files_.data());
-        if (!Fs().move(file.target.c_str(), Long(backup).c_str(), 0)) return fail(GetLastError());
-        file.backup = backup;
-        file.oldAttributes = old->second;
+        if (old->second & FILE_ATTRIBUTE_DIRECTORY) return Fail(target, "a folder of that name is in the way", outcome);
+        std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
+        if (backups_.empty() || FolderPart(backups_.back()) != backups) Fs().makeDirectory(Long(backups).c_str());
+        if (!Fs().move(target.c_str(), Long(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
+        undo_.push_back([target, backup] { return Fs().move(Long(backup).c_str(), target.c_str(), 0) != FALSE; });
+        backups_.push_back(backup);
     }
-    if (!Fs().move(Long(file.staged).c_str(), file.target.c_str(), 0)) {
-        DWORD error = GetLastError();
-        if (!file.backup.empty() && !Fs().move(Long(file.backup).c_str(), file.target.c_str(), 0))
-            outcome.restored = false;
-        file.backup.clear();
-        return fail(error);
-    }
+    if (!Fs().move(Long(staged).c_str(), target.c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
+    std::size_t index = &file - files_.data();
+    undo_.push_back([this, target, staged, index] {
+        if (!Fs().move(target.c_str(), Long(staged).c_str(), 0)) return false;
+        files_[index].placed = false;
+        return true;
+    });
     file.placed = true;
-    folder.names[key] = file.attributes;
+    folder.names[key] = FILE_ATTRIBUTE_NORMAL;
     return true;
-}
-
-void CabinetStage::RollBack(std::size_t placedUpTo, Outcome& outcome) {
-    for (std::size_t i = placedUpTo; i-- > 0;) {
-        File& file = files_[i];
-        if (file.placed) {
-            if (!Fs().move(file.target.c_str(), Long(file.staged).c_str(), 0)) {
-                outcome.restored = false;
-                continue;  // the new file stays; its old one cannot go back over it
-            }
-            file.placed = false;
-        }
-        if (!file.backup.empty()) {
-            if (Fs().move(Long(file.backup).c_str(), file.target.c_str(), 0)) file.backup.clear();
-            else outcome.restored = false;
-        }
-    }
-    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder)
-        Fs().removeDirectory(folder->c_str());
 }
 
 CabinetStage::Outcome CabinetStage::Commit() {
     Outcome outcome;
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-        if (!Place(files_[i], outcome)) {
-            RollBack(i, outcome);
-            Discard();
-            return outcome;
-        }
+    for (const std::wstring& path : order_) {
+        if (CommitFolder(path, folders_[path], outcome)) continue;
+        for (auto step = undo_.rbegin(); step != undo_.rend(); ++step)
+            if (!(*step)()) outcome.restored = false;
+        undo_.clear();
+        backups_.clear();  // moved back, or (when that failed) left where the log can name them
+        Discard();
+        return outcome;
     }
-    for (File& file : files_)
-        if (!file.backup.empty()) RemoveFile(file.backup);
+    for (const std::wstring& backup : backups_) RemoveFile(backup);
+    undo_.clear();
+    backups_.clear();
     outcome.committed = true;
     Discard();
     return outcome;
 }
 
-// Removes what was staged and not placed. A target's old file that could not be put
-// back stays in its staging folder, where the log names it.
+// Removes what was staged and not placed, and the emptied staging subfolders. An old
+// file that could not be put back stays in its backup folder.
 void CabinetStage::Discard() {
-    for (const File& file : files_)
-        if (!file.placed) RemoveFile(file.staged);
-    for (const auto& folder : folders_)
-        if (!folder.second.stage.empty()) Fs().removeDirectory(Long(folder.second.stage).c_str());
+    for (const std::wstring& path : order_) {
+        const Folder& folder = folders_[path];
+        for (const auto& entry : folder.staged) {
+            const File& file = files_[entry.second];
+            if (!file.placed) RemoveFile(folder.stage + file.name);
+        }
+        Fs().removeDirectory(Long(BackupFolder(folder.stage)).c_str());
+        Fs().removeDirectory(Long(folder.stage).c_str());
+    }
     files_.clear();
     folders_.clear();
-    madeFolders_.clear();
+    order_.clear();
 }
 
 void RemoveCabinetStages() {

@@ -1,16 +1,19 @@
 // The staging and the commit of one cabinet's files. While a cabinet is read, its files
 // are written into a staging folder of this process ("~ck<process id>" in the
-// destination), one subfolder per target folder so that no folder collects more new
-// names than its target does (Wine reads a whole folder to look up a new name). The
-// commit then, file by file, moves the old target aside into the staging folder and the
-// new file into place; when any step fails, every target already replaced is put back
-// and every new file taken out again, so the content sees all of the cabinet or none of
-// it. A staging folder left by a process that died (a killed setup) is cleared by the
-// next extraction into the same destination; that run unpacks the package again.
+// destination), under their own names in one subfolder per target folder, so that no
+// folder collects more new names than its target does (Wine reads a whole folder to look
+// up a new name). The commit then takes the target folders in turn: one that does not
+// exist yet receives its whole subfolder in one move; in one that exists, each old
+// target is moved aside into the staging folder and the new file moved into place. When
+// any step fails, every step done is undone in reverse, so the content sees all of the
+// cabinet or none of it. A staging folder left by a process that died (a killed setup)
+// is cleared by the next extraction into the same destination; that run unpacks the
+// package again.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -25,44 +28,45 @@ public:
     CabinetStage& operator=(const CabinetStage&) = delete;
 
     // Creates the staged file for `target` (below the destination) with the attributes
-    // the target gets; INVALID_HANDLE_VALUE on failure (the reason in GetLastError).
+    // the target gets; INVALID_HANDLE_VALUE on failure (the reason in GetLastError). A
+    // name staged before in the same folder is replaced, as the later file would be.
     HANDLE Create(const std::wstring& target, DWORD attributes);
 
     struct Outcome {
         bool committed = false;
-        std::wstring failedTarget;  // the file that could not be replaced
+        std::wstring failedTarget;  // the file or folder that could not be put in place
         std::string reason;         // why
-        bool restored = true;       // false when a target could not be put back
+        bool restored = true;       // false when a step could not be undone
     };
     // Puts every staged file in place, all or nothing.
     Outcome Commit();
 
 private:
     struct File {
-        std::wstring staged, target, backup;
-        DWORD attributes;
-        DWORD oldAttributes = INVALID_FILE_ATTRIBUTES;  // of the target moved aside
-        bool placed = false;
+        std::wstring name, target;
+        bool placed = false;  // in the content now (moved alone or with its folder)
     };
     struct Folder {
-        std::wstring stage;                    // its staging subfolder, ends in a backslash
-        std::map<std::wstring, DWORD> names;  // what the target folder holds, upper-cased
-        bool exists = false;                   // the target folder is known to be there
-        bool listed = false;                   // `names` holds what it holds
+        std::wstring stage;                     // its staging subfolder, ends in a backslash
+        std::map<std::wstring, std::size_t> staged;  // upper-cased name -> index in files_
+        std::map<std::wstring, DWORD> names;    // what the target folder holds, upper-cased
+        bool exists = false;                    // the target folder is known to be there
+        bool listed = false;                    // `names` holds what it holds
     };
     Folder& FolderOf(const std::wstring& targetFolder);
-    bool MakeTargetFolder(const std::wstring& folder);
-    bool ListTargetFolder(const std::wstring& folder, Folder& entry);
-    bool Place(File& file, Outcome& outcome);
-    void RollBack(std::size_t placedUpTo, Outcome& outcome);
+    bool MakeFolders(const std::wstring& folder, Outcome& outcome);
+    bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);
+    bool PlaceFile(Folder& folder, File& file, Outcome& outcome);
+    bool Fail(const std::wstring& target, const std::string& reason, Outcome& outcome);
     void Discard();
 
     std::wstring destination_;
-    std::wstring folder_;  // ends in a backslash
-    std::map<std::wstring, Folder> folders_;  // by target folder
-    std::vector<std::wstring> madeFolders_;   // target folders this commit created
+    std::wstring folder_;                    // ends in a backslash
+    std::map<std::wstring, Folder> folders_;  // by target folder, ends in a backslash
+    std::vector<std::wstring> order_;         // target folders with staged files, as they came
     std::vector<File> files_;
-    std::size_t stageFolders_ = 0;
+    std::vector<std::function<bool()>> undo_;  // the steps of the commit, undone in reverse
+    std::vector<std::wstring> backups_;        // old files set aside, deleted after a commit
 };
 
 // Removes the staging folders this process made (at the end of a run, and when the host

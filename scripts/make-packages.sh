@@ -7,5 +7,6 @@ mkdir -p "$2"
 out=$(cd "$2" && pwd)
 for package in "$source_dir"/QMT_Kordalin_*/; do
   name=$(basename "$package")
-  (cd "$package" && find . -type f -printf '%P\n' | sort | xargs -d '\n' gcab -c -z "$out/$name.cab")
+  # One gcab call for all files (xargs would split a long list and keep only the last part).
+  (cd "$package" && mapfile -t files < <(find . -type f -printf '%P\n' | sort) && gcab -c -z "$out/$name.cab" "${files[@]}")
 done
