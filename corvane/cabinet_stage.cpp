@@ -34,8 +34,8 @@ std::wstring Upper(std::wstring name) {
     return name;
 }
 
-// Deletes a file, clearing its read-only attribute first when that is in the way.
-bool RemoveFile(const std::wstring& path) {
+// Deletes a staged or set-aside file, clearing its read-only attribute when in the way.
+bool DeleteStagedFile(const std::wstring& path) {
     if (Fs().remove(Long(path).c_str())) return true;
     DWORD attributes = Fs().attributes(Long(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
@@ -52,7 +52,7 @@ void ClearFolder(const std::wstring& folder, int depth = 1) {
         if (name == L"." || name == L"..") continue;
         bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-        if (!directory) RemoveFile(folder + name);
+        if (!directory) DeleteStagedFile(folder + name);
         else if (!link && depth > 0) ClearFolder(folder + name + L"\\", depth - 1);
     }
     Fs().removeDirectory(Long(folder).c_str());
@@ -124,7 +124,7 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
     auto earlier = folder.staged.find(key);
     if (earlier != folder.staged.end()) {
         // The same name again: the later file wins, as it would on disk.
-        RemoveFile(folder.stage + files_[earlier->second].name);
+        DeleteStagedFile(folder.stage + files_[earlier->second].name);
     }
     // Created with its final attributes, so that nothing needs setting after the move.
     HANDLE handle = Fs().create(Long(folder.stage + file.name).c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
@@ -151,7 +151,7 @@ bool CabinetStage::MakeFolders(const std::wstring& folder, Outcome& outcome) {
         if (known.exists) continue;
         if (Fs().makeDirectory(level.c_str())) {
             undo_.push_back([level] { return Fs().removeDirectory(level.c_str()) != FALSE; });
-            known.exists = known.listed = true;  // new, so empty
+            known.exists = true;
             continue;
         }
         DWORD error = GetLastError();
@@ -180,38 +180,36 @@ bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcom
                 for (std::size_t i : moved) files_[i].placed = false;
                 return true;
             });
-            folder.exists = folder.listed = true;
+            folder.exists = true;
             return true;
         }
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Fail(WithoutSlash(path), "a file of that name is in the way", outcome);
         folder.exists = true;
     }
-    if (!folder.listed) {
-        // What the folder holds, read once rather than looked up for every new file.
-        WIN32_FIND_DATAW found;
-        FsSearch search((path + L"*").c_str(), found);
-        for (bool more = search.Found(); more; more = search.Next(found))
-            folder.names[Upper(found.cFileName)] = found.dwFileAttributes;
-        folder.listed = true;
-    }
     for (const auto& entry : folder.staged)
         if (!PlaceFile(folder, files_[entry.second], outcome)) return false;
     return true;
 }
 
+// Moves a staged file into its existing target folder. Most targets are new: the move
+// alone tells whether something is in the way, so no folder is searched beforehand.
 bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
-    std::wstring key = Upper(file.name), staged = folder.stage + file.name, target = file.target;
-    auto old = folder.names.find(key);
-    if (old != folder.names.end()) {
-        if (old->second & FILE_ATTRIBUTE_DIRECTORY) return Fail(target, "a folder of that name is in the way", outcome);
+    std::wstring staged = folder.stage + file.name, target = file.target;
+    if (!Fs().move(Long(staged).c_str(), target.c_str(), 0)) {
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Fail(target, ErrorText(error), outcome);
+        // An old file: set it aside (to be put back if the commit is undone), then move in.
+        DWORD attributes = Fs().attributes(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Fail(target, "a folder of that name is in the way", outcome);
         std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
-        if (backups_.empty() || FolderPart(backups_.back()) != backups) Fs().makeDirectory(Long(backups).c_str());
+        if (!folder.backups) folder.backups = Fs().makeDirectory(Long(backups).c_str()) != FALSE;
         if (!Fs().move(target.c_str(), Long(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
         undo_.push_back([target, backup] { return Fs().move(Long(backup).c_str(), target.c_str(), 0) != FALSE; });
         backups_.push_back(backup);
+        if (!Fs().move(Long(staged).c_str(), target.c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
     }
-    if (!Fs().move(Long(staged).c_str(), target.c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
     std::size_t index = &file - files_.data();
     undo_.push_back([this, target, staged, index] {
         if (!Fs().move(target.c_str(), Long(staged).c_str(), 0)) return false;
@@ -219,7 +217,6 @@ bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
         return true;
     });
     file.placed = true;
-    folder.names[key] = FILE_ATTRIBUTE_NORMAL;
     return true;
 }
 
@@ -234,7 +231,7 @@ CabinetStage::Outcome CabinetStage::Commit() {
         Discard();
         return outcome;
     }
-    for (const std::wstring& backup : backups_) RemoveFile(backup);
+    for (const std::wstring& backup : backups_) DeleteStagedFile(backup);
     undo_.clear();
     backups_.clear();
     outcome.committed = true;
@@ -249,7 +246,7 @@ void CabinetStage::Discard() {
         const Folder& folder = folders_[path];
         for (const auto& entry : folder.staged) {
             const File& file = files_[entry.second];
-            if (!file.placed) RemoveFile(folder.stage + file.name);
+            if (!file.placed) DeleteStagedFile(folder.stage + file.name);
         }
         Fs().removeDirectory(Long(BackupFolder(folder.stage)).c_str());
         Fs().removeDirectory(Long(folder.stage).c_str());

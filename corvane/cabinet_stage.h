@@ -3,8 +3,8 @@
 // destination), under their own names in one subfolder per target folder, so that no
 // folder collects more new names than its target does (Wine reads a whole folder to look
 // up a new name). The commit then takes the target folders in turn: one that does not
-// exist yet receives its whole subfolder in one move; in one that exists, each old
-// target is moved aside into the staging folder and the new file moved into place. When
+// exist yet receives its whole subfolder in one move; into one that exists, each new
+// file is moved, and an old file in its way is first set aside into the staging folder. When
 // any step fails, every step done is undone in reverse, so the content sees all of the
 // cabinet or none of it. A staging folder left by a process that died (a killed setup)
 // is cleared by the next extraction into the same destination; that run unpacks the
@@ -49,9 +49,8 @@ private:
     struct Folder {
         std::wstring stage;                     // its staging subfolder, ends in a backslash
         std::map<std::wstring, std::size_t> staged;  // upper-cased name -> index in files_
-        std::map<std::wstring, DWORD> names;    // what the target folder holds, upper-cased
         bool exists = false;                    // the target folder is known to be there
-        bool listed = false;                    // `names` holds what it holds
+        bool backups = false;                   // its backup folder is made
     };
     Folder& FolderOf(const std::wstring& targetFolder);
     bool MakeFolders(const std::wstring& folder, Outcome& outcome);

@@ -15,14 +15,23 @@ BOOL Write(HANDLE file, const void* buffer, DWORD size, DWORD* done) {
 DWORD Seek(HANDLE file, LONG distance, DWORD method) {
     return SetFilePointer(file, distance, nullptr, method);
 }
-BOOL MakeDirectory(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
+BOOL Close(HANDLE file) { return CloseHandle(file); }
+BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) { return MoveFileExW(from, to, flags); }
+BOOL Remove(const wchar_t* path) { return DeleteFileW(path); }
+BOOL MakeFolder(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
+BOOL RemoveFolder(const wchar_t* path) { return RemoveDirectoryW(path); }
+DWORD Attributes(const wchar_t* path) { return GetFileAttributesW(path); }
+BOOL SetAttributes(const wchar_t* path, DWORD attributes) { return SetFileAttributesW(path, attributes); }
 BOOL Times(HANDLE file, FILETIME* lastWrite) { return GetFileTime(file, nullptr, nullptr, lastWrite); }
 BOOL SetTimes(HANDLE file, const FILETIME* lastWrite) { return SetFileTime(file, nullptr, nullptr, lastWrite); }
+HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* entry) { return FindFirstFileW(pattern, entry); }
+BOOL FindNext(HANDLE search, WIN32_FIND_DATAW* entry) { return FindNextFileW(search, entry); }
+BOOL EndFind(HANDLE search) { return FindClose(search); }
 
-const FileSystem kReal = {Create,      Read,           Write,           Seek,          CloseHandle,
-                          MoveFileExW, DeleteFileW,    MakeDirectory,   RemoveDirectoryW,
-                          GetFileAttributesW, SetFileAttributesW, Times, SetTimes,
-                          FindFirstFileW, FindNextFileW, FindClose};
+// Plain functions rather than the API's own addresses: on 32-bit Windows those are
+// __stdcall, which the table's entries are not.
+const FileSystem kReal = {Create, Read,   Write,      Seek,          Close, Move,     Remove,    MakeFolder,
+                          RemoveFolder, Attributes, SetAttributes, Times, SetTimes, FindFirst, FindNext, EndFind};
 
 }  // namespace
 

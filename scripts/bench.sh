@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Measures the update against the platform's own extraction floor, in one run, and writes
-# the table to bench/results/. Settings (environment): BENCH_MB (100), BENCH_FILES (2000),
-# BENCH_RUNS (7), BENCH_SCALE ("10 100 1000 10000"), BENCH_DIR (scratch; /dev/shm if there).
+# Measures the update against the platform's bare FDI (bench/bare_fdi.cpp) and native
+# cabextract, in one run, and writes the table to bench/results/. Run through
+# scripts/wine-session.sh, which picks the build that runs natively here. Settings
+# (environment): BENCH_MB (100), BENCH_FILES (2000), BENCH_RUNS (7), BENCH_PAGES
+# ("200 2000 20000"), BENCH_SCALE ("10 100 1000 10000"), BENCH_DIR (scratch; /dev/shm if
+# there).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 source "$top/scripts/wine-env.sh"
 : "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
 bin=$WSK_BIN
 megabytes=${BENCH_MB:-100} files=${BENCH_FILES:-2000} runs=${BENCH_RUNS:-7}
+pages_scale=${BENCH_PAGES:-200 2000 20000}
 scale=${BENCH_SCALE:-10 100 1000 10000}
 scratch_base=${BENCH_DIR:-$( [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")}
 scratch=$(mktemp -d "$scratch_base/wsk-bench.XXXXXX")
@@ -19,20 +23,55 @@ now() { date +%s%N; }
 since() { echo $(( ($(now) - $1) / 1000000 )); }         # milliseconds
 say() { echo "bench: $*" >&2; }
 
-# fresh_root ROOT: a destination root with the module installed and an empty content dir.
+# fresh_root ROOT CABS...: a destination root with the module installed and the cabinets
+# placed in its content directory.
 fresh_root() {
-  rm -rf "$1" "$1.inf" "$1.log"
-  mkdir -p "$1/shared/velm/kordalin"
-  cp "$bin/WSKORDALIN.DLL" "$1/WsKordalin.dll"
-  printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$(winpath "$1")" "$(winpath "$1")" > "$1.inf"
+  local root=$1; shift
+  rm -rf "$root" "$root.inf" "$root.log"
+  mkdir -p "$root/shared/velm/kordalin"
+  cp "$bin/WSKORDALIN.DLL" "$root/WsKordalin.dll"
+  printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$(winpath "$root")" "$(winpath "$root")" > "$root.inf"
+  [ $# -eq 0 ] || cp "$@" "$root/shared/velm/kordalin/"
 }
 postcopy() {  # postcopy ROOT [TEXT]: one timed-by-the-caller POSTCOPY
   "$WSK_WINE" "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$1.inf")" ${2:+"$2"} >/dev/null ||
     { say "POSTCOPY failed on $1: $(tail -3 "$1.log")"; exit 1; }
 }
-# stats VALUES...: "median min max" of whole numbers
+placed() {  # placed ROOT: the Windows paths of the cabinets in the root's content directory
+  local content="$1/shared/velm/kordalin" cab
+  for cab in "$content"/*.cab; do winpath "$cab"; done
+}
+# time_update / time_loop PROGRAM ROOT CABS...: milliseconds of the first-installation
+# POSTCOPY, or of PROGRAM unpacking the same cabinets from and into the same place.
+time_update() {
+  local root=$1; shift
+  fresh_root "$root" "$@"
+  local start; start=$(now); postcopy "$root"; since "$start"
+}
+time_loop() {
+  local program=$1 root=$2; shift 2
+  fresh_root "$root" "$@"
+  local cabs; mapfile -t cabs < <(placed "$root")
+  local start; start=$(now)
+  "$WSK_WINE" "$bin/$program.exe" "$(winpath "$root/shared/velm/kordalin")" "${cabs[@]}" ||
+    { say "$program failed"; exit 1; }
+  since "$start"
+}
+same_trees() {  # same_trees A B: the unpacked content of two roots is the same
+  diff -r -x VAlmanor.dll -x '*.cab' "$1/shared/velm/kordalin" "$2/shared/velm/kordalin" >/dev/null ||
+    { say "$1 and $2 unpacked different trees"; exit 1; }
+}
+# stats VALUES...: "median min max" of whole numbers; median_of VALUES...: the median alone
 stats() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%d %d %d", v[int((NR+1)/2)], v[1], v[NR]}'; }
+median_of() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 seconds() { awk -v ms="$1" 'BEGIN {printf "%.3f", ms / 1000}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
+verdict() { awk -v v="$1" -v limit="$2" 'BEGIN {print (v <= limit) ? "met" : "missed"}'; }
+paired() {  # paired A B: the median of the per-run ratios A[i]/B[i] (space-separated lists)
+  local -a a=($1) b=($2) r=()
+  for i in "${!a[@]}"; do r+=("$(ratio "${a[$i]}" "${b[$i]}")"); done
+  median_of "${r[@]}"
+}
 
 say "the $(wine_build_name), from ${bin#"$top"/}/"
 say "making about $megabytes MB in $files files, a base and nine numbered packages"
@@ -43,55 +82,62 @@ cab_bytes=$(du -cb "$scratch"/cabs/*.cab | tail -1 | cut -f1)
 rm -rf "$scratch/content"
 cabs=("$scratch"/cabs/*.cab)
 
-# measure_update / measure_floor: the same cabinets from the same place (the content
-# directory of a fresh root) into the same place, through the whole update or through a
-# bare InstallCab loop.
-measure_update() {
-  local root="$scratch/root"
-  fresh_root "$root"
-  cp "${cabs[@]}" "$root/shared/velm/kordalin/"
-  local start; start=$(now); postcopy "$root"; update+=("$(since "$start")")
-}
-measure_floor() {
-  local root="$scratch/floor" content="$scratch/floor/shared/velm/kordalin"
-  fresh_root "$root"
-  cp "${cabs[@]}" "$content/"
-  local placed=(); for cab in "${cabs[@]}"; do placed+=("$(winpath "$content/$(basename "$cab")")"); done
-  local start; start=$(now)
-  "$WSK_WINE" "$bin/install_loop.exe" "$(winpath "$content")" "${placed[@]}"
-  floor+=("$(since "$start")")
-}
-
-update=() floor=() reference=() uptodate=() bare=()
+update=() barefdi=() hostloop=() reference=() uptodate=() diagonly=()
 for run in $(seq "$runs"); do
-  say "run $run of $runs: update, floor, reference, up to date, script run only"
+  say "run $run of $runs: update, bare FDI, host InstallCab loop, cabextract, up to date, script run only"
   # Alternate which goes first, so that neither gains from the other's warm-up.
-  if [ $((run % 2)) -eq 1 ]; then measure_update; measure_floor; else measure_floor; measure_update; fi
-  root="$scratch/root"
-  if [ "$run" -eq 1 ]; then
-    diff -r -x VAlmanor.dll -x '*.cab' "$scratch/floor/shared/velm/kordalin" "$root/shared/velm/kordalin" >/dev/null ||
-      { say "the update and the floor unpacked different trees"; exit 1; }
+  if [ $((run % 2)) -eq 1 ]; then
+    update+=("$(time_update "$scratch/root" "${cabs[@]}")"); barefdi+=("$(time_loop bare_fdi "$scratch/bare" "${cabs[@]}")")
+  else
+    barefdi+=("$(time_loop bare_fdi "$scratch/bare" "${cabs[@]}")"); update+=("$(time_update "$scratch/root" "${cabs[@]}")")
   fi
-
+  hostloop+=("$(time_loop install_loop "$scratch/loop" "${cabs[@]}")")
+  if [ "$run" -eq 1 ]; then same_trees "$scratch/root" "$scratch/bare"; same_trees "$scratch/root" "$scratch/loop"; fi
   rm -rf "$scratch/reference"; mkdir -p "$scratch/reference"
   start=$(now); for cab in "${cabs[@]}"; do cabextract -q -d "$scratch/reference" "$cab"; done
   reference+=("$(since "$start")")
 
+  root="$scratch/root"
   cp "${cabs[@]}" "$root/shared/velm/kordalin/"
   start=$(now); postcopy "$root"; uptodate+=("$(since "$start")")
   grep -q "_FindKordalin()" "$root.log" || { say "the second run was not up to date"; exit 1; }
-  start=$(now); postcopy "$root" diag; bare+=("$(since "$start")")
+  start=$(now); postcopy "$root" diag; diagonly+=("$(since "$start")")
 done
 
+# One cabinet of N small pages, 100 to a folder: the cost per file.
+page_rows=()
+for count in $pages_scale; do
+  pages="$scratch/pages-$count/QMT_Kordalin_000"
+  for ((i = 0; i < count; i++)); do
+    [ $((i % 100)) -eq 0 ] && mkdir -p "$pages/Kordex/pages/$((i / 100))"
+    echo "<html><body><h1>Page $i</h1><p>One small page of the reference, number $i.</p></body></html>" \
+      > "$pages/Kordex/pages/$((i / 100))/p$i.html"
+  done
+  bash "$top/scripts/make-packages.sh" "$scratch/pages-$count" "$scratch/pages-$count-cab"
+  rm -rf "$scratch/pages-$count"
+  cab="$scratch/pages-$count-cab/QMT_Kordalin_000.cab"
+  u=() b=() c=()
+  for run in $(seq "$runs"); do
+    say "pages: one cabinet of $count, run $run of $runs"
+    if [ $((run % 2)) -eq 1 ]; then u+=("$(time_update "$scratch/root" "$cab")"); b+=("$(time_loop bare_fdi "$scratch/bare" "$cab")")
+    else b+=("$(time_loop bare_fdi "$scratch/bare" "$cab")"); u+=("$(time_update "$scratch/root" "$cab")"); fi
+    rm -rf "$scratch/reference"; mkdir -p "$scratch/reference"
+    start=$(now); cabextract -q -d "$scratch/reference" "$cab"; c+=("$(since "$start")")
+  done
+  [ "$(find "$scratch/root/shared/velm/kordalin/Kordex" -type f | wc -l)" -eq "$count" ] || { say "pages missing at $count"; exit 1; }
+  page_rows+=("$count $(median_of "${u[@]}") $(median_of "${b[@]}") $(median_of "${c[@]}") $(paired "${u[*]}" "${b[*]}")")
+  rm -rf "$scratch/pages-$count-cab"
+done
+
+# Many tiny packages: the cost per package and the peak memory.
 scale_rows=()
 for count in $scale; do
   tiny="$scratch/tiny-$count"; mkdir -p "$tiny"
   "$WSK_WINE" "$bin/make_tiny_cabs.exe" "$(winpath "$tiny")" "$count"
   times=() peaks=()
   for run in $(seq "$runs"); do
-    say "scale: $count packages, run $run of $runs"
-    root="$scratch/scale"; fresh_root "$root"
-    cp "$tiny"/*.cab "$root/shared/velm/kordalin/"
+    say "packages: $count, run $run of $runs"
+    root="$scratch/scale"; fresh_root "$root" "$tiny"/*.cab
     start=$(now)
     /usr/bin/time -f '%M' -o "$scratch/peak" "$WSK_WINE" "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" \
       POSTCOPY "$(winpath "$root.inf")" >/dev/null
@@ -104,19 +150,14 @@ done
 
 # --- the table ----------------------------------------------------------------------
 read -r u_med u_min u_max <<<"$(stats "${update[@]}")"
-read -r f_med f_min f_max <<<"$(stats "${floor[@]}")"
+read -r f_med f_min f_max <<<"$(stats "${barefdi[@]}")"
+read -r h_med h_min h_max <<<"$(stats "${hostloop[@]}")"
 read -r r_med r_min r_max <<<"$(stats "${reference[@]}")"
 read -r d_med d_min d_max <<<"$(stats "${uptodate[@]}")"
-read -r b_med b_min b_max <<<"$(stats "${bare[@]}")"
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
-# The median of the per-run ratios update/floor: each run measures both back to back, so
-# pairing them takes out what drifts between runs.
-paired=$(for i in "${!update[@]}"; do ratio "${update[$i]}" "${floor[$i]}"; echo; done | sort -n |
-         awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
-verdict() { awk -v v="$1" -v limit="$2" 'BEGIN {print (v <= limit) ? "met" : "missed"}'; }
+read -r b_med b_min b_max <<<"$(stats "${diagonly[@]}")"
+update_bare=$(paired "${update[*]}" "${barefdi[*]}")
 
 row() { printf '| %s | %s | %s | %s | %s |\n' "$1" "$(seconds "$2")" "$(seconds "$3")" "$(seconds "$4")" "$5"; }
-per_package_100="" per_package_10000="" peak_10="" peak_10000=""
 {
   echo "# Update benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
@@ -125,20 +166,43 @@ per_package_100="" per_package_10000="" peak_10="" peak_10000=""
        "$(uname -sr); $("$WSK_WINE" --version); scratch on $(df -T "$scratch_base" | awk 'NR==2 {print $2}')."
   echo "Content: $(awk -v b="$content_bytes" 'BEGIN {printf "%.1f", b / 1048576}') MiB in $files files," \
        "10 MSZIP packages of $(awk -v b="$cab_bytes" 'BEGIN {printf "%.1f", b / 1048576}') MiB; $runs runs each (median, min, max)."
-  echo "Update and floor run back to back in each run, in alternating order; the target is read on the median of the per-run ratios."
+  echo "Each run unpacks the same cabinets from the same place (a fresh content directory) into the same place;"
+  echo "the update and the bare FDI run back to back in alternating order, and ratios are the median of the per-run ratios."
   echo
   echo "| measurement | median s | min s | max s | note |"
   echo "|---|---|---|---|---|"
-  row "update: first-installation POSTCOPY (setuphost.exe)" "$u_med" "$u_min" "$u_max" ""
-  row "floor: InstallCab loop in one process (install_loop.exe)" "$f_med" "$f_min" "$f_max" \
-      "update/floor $(ratio "$u_med" "$f_med"); paired by run $paired (target 1.05: $(verdict "$paired" 1.05))"
-  row "reference: native cabextract" "$r_med" "$r_min" "$r_max" "update/reference $(ratio "$u_med" "$r_med")"
+  row "update: first-installation POSTCOPY (setuphost.exe)" "$u_med" "$u_min" "$u_max" \
+      "update/bare FDI $update_bare (target 1.25: $(verdict "$update_bare" 1.25)); update/cabextract $(ratio "$u_med" "$r_med")"
+  row "bare FDI: plainest callbacks, one process (bare_fdi.exe)" "$f_med" "$f_min" "$f_max" ""
+  row "host InstallCab loop, one process (install_loop.exe)" "$h_med" "$h_min" "$h_max" "loop/bare FDI $(ratio "$h_med" "$f_med")"
+  row "reference: native cabextract" "$r_med" "$r_min" "$r_max" ""
   row "up to date: POSTCOPY, ten packages to delete" "$d_med" "$d_min" "$d_max" \
       "$(seconds $((d_med - b_med))) s over the script run alone (target 0.2: $(verdict "$(seconds $((d_med - b_med)))" 0.2))"
   row "script run alone: POSTCOPY \"diag\"" "$b_med" "$b_min" "$b_max" ""
   echo
+  echo "One cabinet of small pages, 100 to a folder (medians):"
+  echo
+  echo "| pages | update s | bare FDI s | cabextract s | update ms per page | update/bare FDI |"
+  echo "|---|---|---|---|---|---|"
+  per_2000="" per_20000="" bare_20000=""
+  for line in "${page_rows[@]}"; do
+    read -r count u b c pr <<<"$line"
+    per=$(awk -v t="$u" -v n="$count" 'BEGIN {printf "%.4f", t / n}')
+    printf '| %s | %s | %s | %s | %s | %s |\n' "$count" "$(seconds "$u")" "$(seconds "$b")" "$(seconds "$c")" "$per" "$pr"
+    [ "$count" = 2000 ] && per_2000=$per
+    [ "$count" = 20000 ] && per_20000=$per bare_20000=$pr
+  done
+  if [ -n "$bare_20000" ]; then
+    echo
+    echo "update/bare FDI at 20,000 pages: $bare_20000 (target 1.5: $(verdict "$bare_20000" 1.5))."
+  fi
+  if [ -n "$per_2000" ] && [ -n "$per_20000" ]; then
+    echo "Time per page at 20,000 / at 2,000: $(ratio "$per_20000" "$per_2000") (target 1.3: $(verdict "$(ratio "$per_20000" "$per_2000")" 1.3))."
+  fi
+  echo
   echo "| packages | median s | min s | max s | ms per package | peak memory MiB (median) |"
   echo "|---|---|---|---|---|---|"
+  per_package_100="" per_package_10000="" peak_10="" peak_10000=""
   for line in "${scale_rows[@]}"; do
     read -r count t_med t_min t_max p_med p_min p_max <<<"$line"
     per=$(awk -v t="$t_med" -v n="$count" 'BEGIN {printf "%.2f", t / n}')
@@ -159,7 +223,7 @@ per_package_100="" per_package_10000="" peak_10="" peak_10000=""
          "(target 1.5: $(verdict "$(ratio "$peak_10000" "$peak_10")" 1.5))."
   fi
   echo
-  echo "Made by \`make bench\` (BENCH_MB=$megabytes BENCH_FILES=$files BENCH_RUNS=$runs BENCH_SCALE=\"$scale\")."
+  echo "Made by \`make bench\` (BENCH_MB=$megabytes BENCH_FILES=$files BENCH_RUNS=$runs BENCH_PAGES=\"$pages_scale\" BENCH_SCALE=\"$scale\")."
 } > "$scratch/table.md"
 
 mkdir -p "$top/bench/results"

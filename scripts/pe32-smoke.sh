@@ -19,7 +19,13 @@ if ! i386_emulation_on; then
   echo "PE32 smoke: NOT RUN and not passed: this machine starts no 32-bit program by any means"
   exit 1
 fi
-trap i386_emulation_off EXIT
+# Emulated Wine processes would otherwise live on and take the machine's time: the
+# prefix is shut down before the emulator goes.
+stop_pe32() {
+  (source "$top/scripts/wine-env.sh" && wine_env pe32 && "$WINESERVER" -k 2>/dev/null) || true
+  i386_emulation_off
+}
+trap stop_pe32 EXIT
 echo "== PE32 smoke: dist/ under the 32-bit Wine, emulated by qemu-i386 (slow: minutes)"
 # Wine's preloader cannot work under the emulator; each program start takes most of a minute.
 export WINELOADERNOEXEC=1 WSK_KEEPALIVE_WAIT=600
