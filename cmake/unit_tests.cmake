@@ -11,7 +11,7 @@ function(add_shared_unit_tests prefix platform_source corvane_path)
 
     file(GLOB rules_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host_rules/*.cpp)
     add_executable(host_rules_tests ${rules_sources} ${HOST_RULES_SOURCES}
-        corvane/cabinet_names.cpp corvane/mem_inf.cpp)
+        corvane/cabinet_names.cpp corvane/mem_inf.cpp setuphost/run_outcome.cpp)
     target_include_directories(host_rules_tests PRIVATE ${CMAKE_SOURCE_DIR})
     target_link_libraries(host_rules_tests PRIVATE GTest::gtest_main)
     add_test(NAME ${prefix}.host_rules COMMAND host_rules_tests)

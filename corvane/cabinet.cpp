@@ -12,18 +12,28 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "cabinet_names.h"
 #include "cabinet_stage.h"
 #include "file_system.h"
 #include "host/corvane.h"
+#include "run_mode.h"
 
 namespace {
 
+// What FDI gets as the output of a file in a dry run: writes there are counted, not made.
+const HANDLE kDrySink = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x7FFF0001));
+
 struct Extraction {
+    std::string cabinet;        // as the caller named it
     std::wstring destination;   // full path, ends in a backslash
-    std::unique_ptr<CabinetStage> stage;  // null in the first pass: check names only
+    bool dry = false;           // a dry run: read and check everything, write nothing
+    bool secondPass = false;    // the first pass checks names only
+    std::unique_ptr<CabinetStage> stage;  // where the second pass writes (not in a dry run)
+    std::vector<std::wstring> targets;    // a dry run's files, to check at the end
+    unsigned total = 0;         // the files the cabinet holds (counted by the first pass)
     HANDLE output = INVALID_HANDLE_VALUE;
     std::string outputName;     // the stored name of the file being written
     unsigned long expected = 0; // its size as the cabinet records it
@@ -64,6 +74,10 @@ void NoteWriteFailure(Extraction& run, const std::string& why) {
 }
 
 FNWRITE(WriteCallback) {
+    if (reinterpret_cast<HANDLE>(hf) == kDrySink) {
+        if (active) active->written += cb;
+        return cb;
+    }
     DWORD done = 0;
     BOOL ok = Fs().write(reinterpret_cast<HANDLE>(hf), pv, cb, &done);
     if (active && reinterpret_cast<HANDLE>(hf) == active->output) {
@@ -106,10 +120,17 @@ std::wstring TargetOf(Extraction& run, const FDINOTIFICATION* note) {
 INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
     std::wstring target = TargetOf(run, note);
     if (target.empty()) return -1;
-    if (!run.stage) return 0;  // first pass: names only, skip the data
+    if (!run.secondPass) {  // first pass: names only, skip the data
+        ++run.total;
+        return 0;
+    }
     run.outputName = note->psz1;
     run.expected = static_cast<unsigned long>(note->cb);
     run.written = 0;
+    if (run.dry) {
+        run.targets.push_back(target);
+        return reinterpret_cast<INT_PTR>(run.output = kDrySink);
+    }
     DWORD attributes = note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     run.output = run.stage->Create(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
@@ -123,16 +144,19 @@ INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
 // A file counts as unpacked only when all of it was written and closed without error.
 BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     HANDLE file = reinterpret_cast<HANDLE>(note->hf);
-    FILETIME local, stamp;
-    if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp))
-        Fs().setTimes(file, &stamp);
     run.output = INVALID_HANDLE_VALUE;
-    if (!Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
+    if (file != kDrySink) {
+        FILETIME local, stamp;
+        if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp))
+            Fs().setTimes(file, &stamp);
+        if (!Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
+    }
     if (run.writeFailure.empty() && run.written != run.expected)
         NoteWriteFailure(run, std::to_string(run.written) + " of " + std::to_string(run.expected) + " bytes written");
     if (!run.writeFailure.empty()) return FALSE;
     ++run.files;
     run.bytes += run.written;
+    ReportProgress(run.cabinet.c_str(), static_cast<unsigned>(run.files), run.total);
     return TRUE;
 }
 
@@ -156,7 +180,7 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
     active = &run;
     BOOL copied = FDICopy(fdi, &name[0], &folder[0], 0, Notify, nullptr, &run);
     active = nullptr;
-    if (run.output != INVALID_HANDLE_VALUE) Fs().close(run.output);  // a file cut short
+    if (run.output != INVALID_HANDLE_VALUE && run.output != kDrySink) Fs().close(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
     return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty();
 }
@@ -177,18 +201,57 @@ const char* Reason(const ERF& error) {
 
 std::string Outcome(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
                     const char* destination) {
-    if (commit.committed) return std::to_string(run.files) + " files unpacked into " + destination;
+    const char* failed = run.dry ? "would fail, " : "failed, ";
+    const char* nothing = run.dry ? "" : "; nothing replaced";
+    if (commit.committed)
+        return std::to_string(run.files) + (run.dry ? " files would be unpacked into " : " files unpacked into ") +
+               destination + ", " + std::to_string(run.bytes) + " bytes";
     if (!run.refusedName.empty() && IsDeviceCabinetName(run.refusedName))
         return "refused, the name '" + run.refusedName + "' is a device on Windows; nothing written";
     if (!run.refusedName.empty())
         return "refused, the name '" + run.refusedName + "' would be written outside " + destination;
     if (!run.overlongName.empty())
         return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
-    if (!run.writeFailure.empty()) return "failed, " + run.writeFailure + "; nothing replaced";
-    if (!read) return std::string("failed, ") + Reason(error) + "; nothing replaced";
-    std::string failed = "failed, cannot replace " + Narrow(commit.failedTarget) + ": " + commit.reason;
-    if (!commit.restored) return failed + "; NOT everything could be put back, run the update again";
-    return failed + "; nothing replaced";
+    if (!run.writeFailure.empty()) return failed + run.writeFailure + nothing;
+    if (!read) return failed + std::string(Reason(error)) + nothing;
+    std::string text = failed + std::string("cannot replace ") + Narrow(commit.failedTarget) + ": " + commit.reason;
+    if (!commit.restored) return text + "; NOT everything could be put back, run the update again";
+    return text + nothing;
+}
+
+// What the commit of a dry run would meet: a folder or a held file where a file goes,
+// or too little room for what the cabinet holds.
+CabinetStage::Outcome CheckDryCommit(const Extraction& run) {
+    CabinetStage::Outcome outcome;
+    for (const std::wstring& target : run.targets) {
+        DWORD attributes = Fs().attributes(target.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+        outcome.failedTarget = target;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            outcome.reason = "a folder of that name is in the way";
+            return outcome;
+        }
+        HANDLE file = Fs().create(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+        if (file == INVALID_HANDLE_VALUE) {
+            outcome.reason = ErrorText(GetLastError());
+            return outcome;
+        }
+        Fs().close(file);
+    }
+    ULARGE_INTEGER available;
+    std::wstring existing = run.destination;
+    while (Fs().attributes(existing.c_str()) == INVALID_FILE_ATTRIBUTES && existing.size() > 3)
+        existing = existing.substr(0, existing.find_last_of(L'\\', existing.size() - 2) + 1);
+    if (GetDiskFreeSpaceExW(existing.c_str(), &available, nullptr, nullptr) && available.QuadPart < run.bytes) {
+        outcome.failedTarget = run.destination;
+        outcome.reason = "the disk is full (" + std::to_string(run.bytes) + " bytes needed, " +
+                         std::to_string(available.QuadPart) + " free)";
+        return outcome;
+    }
+    outcome.failedTarget.clear();
+    outcome.committed = true;
+    return outcome;
 }
 
 // Splits a cabinet path into FDI's folder (with its trailing separator) and file name.
@@ -217,6 +280,8 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     std::string folder, name;
     if (!SplitCabinetPath(cabinet, folder, name)) return 0;
     Extraction run;
+    run.cabinet = cabinet;
+    run.dry = DryRun();
     run.destination = DestinationFolder(destination);
     if (run.destination.empty()) return 0;
 
@@ -226,13 +291,16 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (!fdi) return 0;
     bool read = RunPass(fdi, name, folder, run, error);
     if (read) {
-        CreateParents(run.destination, 3);
-        run.stage = std::make_unique<CabinetStage>(run.destination);
+        run.secondPass = true;
+        if (!run.dry) {
+            CreateParents(run.destination, 3);
+            run.stage = std::make_unique<CabinetStage>(run.destination);
+        }
         read = RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
     CabinetStage::Outcome commit;
-    if (read) commit = run.stage->Commit();
+    if (read) commit = run.dry ? CheckDryCommit(run) : run.stage->Commit();
     run.stage.reset();  // a failed read discards what was staged
     Log("InstallCab()", (std::string(cabinet) + ": " + Outcome(run, error, read, commit, destination)).c_str());
     return commit.committed ? 1 : 0;

@@ -8,6 +8,7 @@
 
 #include "file_system.h"
 #include "host/corvane.h"
+#include "run_mode.h"
 
 namespace {
 
@@ -53,10 +54,16 @@ bool IsVolumeRoot(const std::string& path) {
     return false;
 }
 
-// Deletes one file, read-only or not; never a directory.
+// Deletes one file, read-only or not; never a directory. A dry run only checks that the
+// file is there and that nothing holds it against deleting.
 bool DeleteOneFile(const std::wstring& path) {
     DWORD attributes = Fs().attributes(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (DryRun()) {
+        FsHandle file(Fs().create(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+        return file.Valid();
+    }
     ClearReadOnly(path, attributes);
     return Fs().remove(path.c_str()) != 0;
 }
@@ -135,7 +142,8 @@ int FileLocked(const char* host, const char* path) {
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
     bool deleted = DeleteOneFile(Widen(path));
-    Log("SafeDeleteFile()", (std::string(path) + (deleted ? ": deleted" : ": could not be deleted")).c_str());
+    const char* outcome = deleted ? (DryRun() ? ": would be deleted" : ": deleted") : ": could not be deleted";
+    Log("SafeDeleteFile()", (std::string(path) + outcome).c_str());
     return deleted ? 1 : 0;
 }
 
@@ -153,7 +161,7 @@ int RemoveFile(const char* dir, const char* pattern) {
         }
     }
     std::string joined = Narrow(Join(folder, Widen(pattern)));
-    std::string outcome = joined + ": " + std::to_string(deleted) + " deleted";
+    std::string outcome = joined + ": " + std::to_string(deleted) + (DryRun() ? " would be deleted" : " deleted");
     if (failed) outcome += ", " + std::to_string(failed) + " could not be deleted";
     if (deleted || failed) Log("RemoveFile()", outcome.c_str());
     return deleted > 0 && failed == 0 ? 1 : 0;
@@ -165,6 +173,10 @@ int RemoveDirTree(const char* dir, int removeSelf) {
     DWORD attributes = Fs().attributes(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // nothing there: nothing to do
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    if (DryRun()) {
+        Log("RemoveDirTree()", (std::string(dir) + ": would be removed").c_str());
+        return 1;
+    }
     bool removed = IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0);
     Log("RemoveDirTree()", (std::string(dir) + (removed ? ": removed" : ": not everything could be removed")).c_str());
     return removed ? 1 : 0;
@@ -179,6 +191,16 @@ int CopyCreateFile(const char* source, const char* destination) {
     std::swprintf(suffix, 24, L".~ck%lx", GetCurrentProcessId());
     std::wstring copy = target + suffix;
     if (copy.size() >= MAX_PATH) copy = L"\\\\?\\" + copy;
+    if (DryRun()) {
+        FsHandle from(Fs().create(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
+        bool over = Fs().attributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+        std::string outcome = std::string(source) + " -> " + destination +
+                              (!from.Valid() ? ": would fail, cannot read the source: " + ErrorText(GetLastError())
+                               : over        ? ": would be copied over it"
+                                             : ": would be copied");
+        Log("CopyCreateFile()", outcome.c_str());
+        return from.Valid() ? 1 : 0;
+    }
     CreateParents(target);
     std::string failure = CopyWhole(Widen(source), copy);
     if (failure.empty()) {

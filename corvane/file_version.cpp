@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/corvane.h"
@@ -34,9 +35,12 @@ const char* VersionString(const std::vector<char>& block) {
     return text;
 }
 
-}  // namespace
+// The version as the log shows it: what a run compared is then on record.
+void LogVersion(const char* file, const char* version) {
+    Log("GetFileVersion()", (std::string(file ? file : "") + ": " + version).c_str());
+}
 
-int GetFileVersion(const char* file, char* version, char* scratch) {
+int ReadFileVersion(const char* file, char* version, char* scratch) {
     CopyCut(scratch, "");
     DWORD attributes = file && *file ? GetFileAttributesA(file) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -60,4 +64,14 @@ int GetFileVersion(const char* file, char* version, char* scratch) {
                           LOWORD(fixed->dwFileVersionLS));
     CopyCut(scratch, VersionString(block));
     return 1;
+}
+
+}  // namespace
+
+int GetFileVersion(const char* file, char* version, char* scratch) {
+    char own[CORVANE_TEXT_SIZE];
+    char* text = version ? version : own;
+    int found = ReadFileVersion(file, text, scratch);
+    LogVersion(file, text);
+    return found;
 }

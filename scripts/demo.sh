@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample, run from dist/ (the PE32) or dist/x64/ (the 64-bit
-# build), whichever runs natively here, under Wine (scripts/wine-session.sh picks it):
-# a destination tree in a scratch folder, the module installed into the component
-# directory, real content
-# packages made with gcab from samples/content, then POSTCOPY (first installation),
-# POSTCOPY again (up to date), WSKordalin (standalone) and DEINSTALL, each with what it
-# logged and what it changed.
+# build), whichever runs natively here, under Wine (scripts/wine-session.sh picks it): a
+# destination tree in a scratch folder, the module installed into the component
+# directory, real content packages made with gcab from samples/content, then a dry run,
+# POSTCOPY (first installation), POSTCOPY again (up to date), WSKordalin (standalone) and
+# DEINSTALL, each with what setuphost.exe said, what it logged and what it changed.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 source "$top/scripts/wine-env.sh"
@@ -26,9 +25,11 @@ marker_version() {
   else echo "(no marker file)"; fi
 }
 log_lines=0
-run() {  # run EXPORT [TEXT]: one setuphost.exe call, its output and what it logged
-  printf '   $ setuphost.exe WSKORDALIN.DLL %s Kordex.inf %s\n' "$1" "${2:+\"$2\"}"
-  (cd "$work" && "$WSK_WINE" setuphost.exe "$(winpath "$work/WSKORDALIN.DLL")" "$1" \
+run() {  # run [--dry-run] EXPORT [TEXT]: one setuphost.exe call, its output and what it logged
+  local options=()
+  if [ "$1" = --dry-run ]; then options=(--dry-run); shift; fi
+  printf '   $ setuphost.exe %sWSKORDALIN.DLL %s Kordex.inf %s\n' "${options[*]:+${options[*]} }" "$1" "${2:+\"$2\"}"
+  (cd "$work" && "$WSK_WINE" setuphost.exe "${options[@]}" "$(winpath "$work/WSKORDALIN.DLL")" "$1" \
       "$(winpath "$work/Kordex.inf")" ${2:+"$2"} | tr -d '\r' | sed 's/^/   /') || true
   note "the run log says:"
   tail -n +$((log_lines + 1)) "$work/Kordex.log" | sed 's/^/     /'
@@ -48,6 +49,11 @@ say "scratch tree in $work"
 note "Kordex.inf: component directory = destination root = root\\"
 note "installed module root\\WsKordalin.dll has file version $("$WSK_WINE" "$WSK_BIN/fileversion.exe" "$(winpath "$root/WsKordalin.dll")" | tr -d '\r')"
 note "packages made with gcab from samples/content and placed in root\\shared\\velm\\kordalin\\:"
+tree_of "$content"
+
+say "0. A dry run of POSTCOPY: what the first installation would do, with nothing changed"
+run --dry-run POSTCOPY "/Q"
+note "content directory afterwards (untouched: the lock file came and went):"
 tree_of "$content"
 
 say "1. POSTCOPY, first installation: no marker yet, so the packages are unpacked in order"

@@ -1,9 +1,13 @@
-// setuphost.exe MODULE EXPORT SCRIPT [COMMAND-TEXT]
+// setuphost.exe [--dry-run] MODULE EXPORT SCRIPT [COMMAND-TEXT]
 //
 // A console setup host: loads MODULE, looks EXPORT up by name and calls it the way a
 // setup calls an extension. POSTCOPY and DEINSTALL get a script record holding
 // COMMAND-TEXT and the SCRIPT path; WSKordalin gets four zero words and finds its own
-// script file beside the module. Prints the result and the log file's path.
+// script file beside the module. Prints the result, the log file's path and what the
+// run did, in a sentence read from the run's log entries; while a cabinet is unpacked and
+// standard error is a terminal, a line of progress. With --dry-run the host library
+// changes nothing and logs what it would do; the extension runs as ever, and so still
+// takes and releases its lock file.
 // Exit status: 0 when the export returned 1, 1 when it returned anything else, 2 for a
 // usage or loading error.
 #include <windows.h>
@@ -12,8 +16,10 @@
 #include <cstring>
 #include <string>
 
+#include "corvane/run_mode.h"
 #include "corvane/script_settings.h"
 #include "host/corvane.h"
+#include "setuphost/run_outcome.h"
 
 namespace {
 
@@ -23,8 +29,10 @@ using StandaloneEntry = int(__stdcall*)(DWORD, DWORD, DWORD, DWORD);
 int Usage(const char* why) {
     std::fprintf(stderr,
                  "setuphost: %s\n"
-                 "usage: setuphost.exe MODULE EXPORT SCRIPT [COMMAND-TEXT]\n"
-                 "  EXPORT is POSTCOPY, DEINSTALL or WSKordalin\n",
+                 "usage: setuphost.exe [--dry-run] MODULE EXPORT SCRIPT [COMMAND-TEXT]\n"
+                 "  EXPORT is POSTCOPY, DEINSTALL or WSKordalin\n"
+                 "  --dry-run: the host library changes nothing and logs what it would do; the\n"
+                 "  extension still takes and releases its lock file (VAlmanor.sem)\n",
                  why);
     return 2;
 }
@@ -48,9 +56,69 @@ std::string ScriptBesideModule(HMODULE module) {
     return (slash == std::string::npos ? std::string() : script.substr(0, slash + 1)) + "Kordex.inf";
 }
 
+// The progress line, rewritten in place on the terminal.
+unsigned packageNumber = 0;
+std::string lastCabinet;
+bool progressShown = false;
+
+unsigned lastPercent = 0;
+
+// Rewritten only when the share of files done moves, so that a cabinet of thousands of
+// small files does not wait for the terminal.
+void ShowProgress(const char* cabinet, unsigned done, unsigned total) {
+    unsigned percent = total ? done * 100 / total : 100;
+    if (lastCabinet != cabinet) {
+        lastCabinet = cabinet;
+        ++packageNumber;
+    } else if (percent == lastPercent) {
+        return;
+    }
+    lastPercent = percent;
+    std::string name = lastCabinet.substr(lastCabinet.find_last_of("\\/") + 1);
+    std::fprintf(stderr, "\r  package %u: %s %3u%% (%u of %u files)   ", packageNumber, name.c_str(), percent, done, total);
+    std::fflush(stderr);
+    progressShown = true;
+}
+
+void EndProgress() {
+    if (progressShown) std::fprintf(stderr, "\r%79s\r", "");
+}
+
+bool StandardErrorIsTerminal() {
+    return GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
+}
+
+// Tells the host library the module loaded (found through the normal search order, as
+// the module finds it) how to run.
+bool SetUpHostLibrary(bool dryRun) {
+    HMODULE corvane = GetModuleHandleA("Corvane.dll");
+    auto setDryRun = corvane ? reinterpret_cast<decltype(&CorvaneSetDryRun)>(
+                                   reinterpret_cast<void*>(GetProcAddress(corvane, "CorvaneSetDryRun")))
+                             : nullptr;
+    auto setProgress = corvane ? reinterpret_cast<decltype(&CorvaneSetProgress)>(
+                                     reinterpret_cast<void*>(GetProcAddress(corvane, "CorvaneSetProgress")))
+                               : nullptr;
+    if (dryRun && !setDryRun) return false;
+    if (setDryRun) setDryRun(dryRun ? 1 : 0);
+    if (setProgress && StandardErrorIsTerminal()) setProgress(ShowProgress);
+    return true;
+}
+
+std::string ReadText(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool dryRun = argc > 1 && std::strcmp(argv[1], "--dry-run") == 0;
+    if (dryRun) --argc, ++argv;
     if (argc < 4 || argc > 5) return Usage("wrong number of arguments");
     const char* modulePath = argv[1];
     const char* exportName = argv[2];
@@ -71,6 +139,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (!SetUpHostLibrary(dryRun)) {
+        std::fprintf(stderr, "setuphost: the host library Corvane.dll that '%s' loaded has no dry run\n", modulePath);
+        return 2;
+    }
+
     int result;
     std::string script;
     if (standalone) {
@@ -81,8 +154,11 @@ int main(int argc, char** argv) {
         script = argv[3];
         result = reinterpret_cast<ScriptEntry>(reinterpret_cast<void*>(entry))(0, &args, argv[3]);
     }
+    EndProgress();
+    std::string log = ReadScriptSettings(script.c_str()).logFile;
     std::printf("%s returned %d\n", exportName, result);
-    std::printf("log: %s\n", ReadScriptSettings(script.c_str()).logFile.c_str());
+    std::printf("log: %s\n", log.c_str());
+    std::printf("%s\n", DescribeRun(exportName, EntriesOfRun(ReadText(log), GetCurrentProcessId()), dryRun).c_str());
     std::fflush(stdout);
     return result == 1 ? 0 : 1;
 }

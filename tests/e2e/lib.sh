@@ -18,10 +18,12 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { checks=$((checks + 1)); }
 done_ok() { echo "$(basename "$0"): ${checks} passed, 0 failed"; }
 
-# setuphost EXPORT SCRIPT [TEXT]: runs the built module; sets STATUS and OUT.
+# setuphost [--dry-run] EXPORT SCRIPT [TEXT]: runs the built module; sets STATUS and OUT.
 setuphost() {
+  local options=()
+  if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
   set +e
-  OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
+  OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
   STATUS=$?
   set -e
 }

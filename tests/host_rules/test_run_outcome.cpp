@@ -1,0 +1,86 @@
+// The sentence setuphost prints for each way a run can end, from the entries the run
+// logged (this process's, its last run only).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setuphost/run_outcome.h"
+
+namespace {
+
+// A log of process 7 holding the "tag value" lines, all written at one moment.
+std::string Log(const std::vector<std::string>& lines) {
+    std::string log;
+    for (const std::string& line : lines) log += "2026-12-09 10:00:00.400 [7] " + line + "\r\n";
+    return log;
+}
+
+const std::string kInit = "_InitSkript() script=C:\\s.inf component=C:\\v root=C:\\v module=C:\\s command=\"\"";
+const std::string kOk = "_ExitSkript() status 0 (success)", kFailed = "_ExitSkript() status 1 (failure)";
+const std::string kContent = "C:\\v\\shared\\velm\\kordalin\\";
+const std::string kVersions[] = {"GetFileVersion() C:\\v\\WsKordalin.dll: 5.1.1.0",
+                                 "GetFileVersion() " + kContent + "VAlmanor.dll: 5.1.0.9"};
+
+}  // namespace
+
+TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
+    struct Case { const char* scenario; std::string exportName; bool dry; std::vector<std::string> lines; std::string expected; };
+    const Case cases[] = {
+        {"updated", "POSTCOPY", false,
+         {kInit, kVersions[0], kVersions[1],
+          "InstallCab() " + kContent + "QMT_Kordalin_000.cab: 5 files unpacked into " + kContent + ", 8388608 bytes",
+          "InstallCab() " + kContent + "QMT_Kordalin_001.cab: 4 files unpacked into " + kContent + ", 4299161 bytes",
+          "CopyCreateFile() C:\\v\\WsKordalin.dll -> " + kContent + "VAlmanor.dll", kOk},
+         "content updated to 5.1.1.0: 2 packages unpacked (9 files, 12.1 MB) in 0.0 s"},
+        {"up to date", "POSTCOPY", false,
+         {kInit, kVersions[0], "GetFileVersion() " + kContent + "VAlmanor.dll: 5.1.1.0", "_FindKordalin() 5.1.1.0",
+          "RemoveFile() " + kContent + "QMT_Kordalin*.cab: 1 deleted", kOk},
+         "content already at 5.1.1.0: 1 package deleted, nothing unpacked"},
+        {"lock held", "WSKordalin", false, {kInit, "_FindAlmanorSemaphore() " + kContent, kOk},
+         "another setup holds the content lock in " + kContent + ": nothing changed; run again later"},
+        {"damaged package", "POSTCOPY", false,
+         {kInit, kVersions[0], kVersions[1],
+          "InstallCab() " + kContent + "QMT_Kordalin_001.cab: failed, damaged cabinet; nothing replaced", kFailed},
+         "update failed: QMT_Kordalin_001.cab could not be unpacked (damaged cabinet); it stays for the next run, "
+         "the content stays at 5.1.0.9"},
+        {"stop word", "POSTCOPY", false, {kInit, kOk}, "the command text holds a stop word: nothing done"},
+        {"no root", "POSTCOPY", false, {kInit, "_FindDestinationRoot() empty: shared content left alone", kOk},
+         "the script names no destination root: the shared content was left alone"},
+        {"module without version", "POSTCOPY", false,
+         {kInit, "GetFileVersion() C:\\v\\WsKordalin.dll: none (file missing)", kVersions[1],
+          "_GetModuleVersion() C:\\v\\WsKordalin.dll: no file version (missing or without a version resource); x", kFailed},
+         "the installed module C:\\v\\WsKordalin.dll has no version: nothing unpacked, the packages stay for a later run"},
+        {"no packages", "POSTCOPY", false, {kInit, kVersions[0], kVersions[1], "CopyCreateFile() a -> b", kOk},
+         "content recorded at 5.1.1.0: no packages to unpack"},
+        {"removed", "DEINSTALL", false,
+         {kInit, "RemoveDirTree() C:\\v\\shared\\velm\\kordalin: removed", "RemoveFile() C:\\v\\shared\\velm\\main.css: 1 deleted", kOk},
+         "content removed: C:\\v\\shared\\velm\\kordalin and its stylesheet"},
+        {"left alone", "DEINSTALL", false, {kInit, kOk},
+         "the component does not live in the destination root: the shared content was left alone"},
+        {"dry run", "POSTCOPY", true,
+         {kInit, kVersions[0], kVersions[1],
+          "InstallCab() " + kContent + "QMT_Kordalin_000.cab: 5 files would be unpacked into " + kContent + ", 1048576 bytes",
+          "CopyCreateFile() C:\\v\\WsKordalin.dll -> " + kContent + "VAlmanor.dll: would be copied over it", kOk},
+         "dry run: would update the content to 5.1.1.0: 1 package to unpack (5 files, 1.0 MB)"},
+        {"dry run, held file", "POSTCOPY", true,
+         {kInit, kVersions[0], kVersions[1],
+          "InstallCab() " + kContent + "QMT_Kordalin_000.cab: would fail, cannot replace X: another program has it open", kFailed},
+         "dry run: the update would fail: QMT_Kordalin_000.cab could not be unpacked (cannot replace X: another "
+         "program has it open); it stays for the next run, the content stays at 5.1.0.9"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DescribeRun(c.exportName, EntriesOfRun(Log(c.lines), 7), c.dry), c.expected) << c.scenario;
+}
+
+// Only this process's last run counts: an earlier run of the same process, and other
+// processes' entries in between, are left out.
+TEST(RunOutcome, OnlyThisProcessesLastRun) {
+    std::string log = Log({kInit, "_FindKordalin() 5.1.0.0", kOk}) +
+                      "2026-12-09 10:00:01.000 [9] _FindAlmanorSemaphore() C:\\elsewhere\r\n" +
+                      Log({kInit, kOk});
+    auto entries = EntriesOfRun(log, 7);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(DescribeRun("POSTCOPY", entries, false), "the command text holds a stop word: nothing done");
+    EXPECT_EQ(DescribeRun("POSTCOPY", EntriesOfRun(log, 8), false), "the run wrote nothing to its log");
+}
