@@ -2,38 +2,14 @@
 // platform's FDI and the plainest callbacks (open, read, write, close, seek; each file's
 // parent folders made; no checks, no staging, no times): the floor that the host's
 // unpacking is measured against. Trusts the cabinets: never use it on one from outside.
-#include <windows.h>
-#include <fcntl.h>
-#include <fdi.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "plain_fdi.h"
 
 namespace {
 
 std::string destination;
-
-FNALLOC(Alloc) { return std::malloc(cb); }
-FNFREE(Free) { std::free(pv); }
-FNOPEN(Open) {
-    (void)oflag, (void)pmode;
-    HANDLE f = CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    return f == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(f);
-}
-FNREAD(Read) {
-    DWORD done = 0;
-    return ReadFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
-}
-FNWRITE(Write) {
-    DWORD done = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
-}
-FNCLOSE(Close) { return CloseHandle(reinterpret_cast<HANDLE>(hf)) ? 0 : -1; }
-FNSEEK(Seek) {
-    DWORD method = seektype == SEEK_CUR ? FILE_CURRENT : seektype == SEEK_END ? FILE_END : FILE_BEGIN;
-    return static_cast<long>(SetFilePointer(reinterpret_cast<HANDLE>(hf), dist, nullptr, method));
-}
 
 FNFDINOTIFY(Notify) {
     if (fdint == fdintCOPY_FILE) {
@@ -57,7 +33,7 @@ int main(int argc, char** argv) {
     destination = argv[1];
     if (destination.back() != '\\') destination += '\\';
     ERF error{};
-    HFDI fdi = FDICreate(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &error);
+    HFDI fdi = plain_fdi::Create(error);
     for (int i = 2; i < argc; ++i) {
         std::string path = argv[i];
         std::string folder = path.substr(0, path.find_last_of('\\') + 1), name = path.substr(folder.size());

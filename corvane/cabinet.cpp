@@ -149,7 +149,7 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
         FILETIME local, stamp;
         if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp))
             Fs().setTimes(file, &stamp);
-        if (!Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
+        if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
     }
     if (run.writeFailure.empty() && run.written != run.expected)
         NoteWriteFailure(run, std::to_string(run.written) + " of " + std::to_string(run.expected) + " bytes written");

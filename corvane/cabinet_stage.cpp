@@ -9,6 +9,8 @@ namespace {
 
 constexpr wchar_t kStagePrefix[] = L"~ck";
 constexpr std::size_t kStagePrefixLength = sizeof kStagePrefix / sizeof kStagePrefix[0] - 1;
+// How many staged files may stay open for the commit at once.
+constexpr std::size_t kMostKeptOpen = 1024;
 
 bool ProcessAlive(DWORD pid) {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
@@ -126,13 +128,33 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
         // The same name again: the later file wins, as it would on disk.
         DeleteStagedFile(folder.stage + files_[earlier->second].name);
     }
+    // A file for a folder that is there already is renamed through its handle, kept open
+    // from here to the commit (up to a bound, for the process's sake).
+    if (folder.existedAtStaging < 0) {
+        DWORD there = Fs().attributes(WithoutSlash(folderPath).c_str());
+        folder.existedAtStaging = there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    file.keep = folder.existedAtStaging == 1 && keptOpen_ < kMostKeptOpen;
     // Created with its final attributes, so that nothing needs setting after the move.
-    HANDLE handle = Fs().create(Long(folder.stage + file.name).c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
-                                attributes | FILE_FLAG_SEQUENTIAL_SCAN);
+    HANDLE handle = Fs().create(Long(folder.stage + file.name).c_str(), GENERIC_WRITE | (file.keep ? DELETE : 0), 0,
+                                CREATE_ALWAYS, attributes | FILE_FLAG_SEQUENTIAL_SCAN);
     if (handle == INVALID_HANDLE_VALUE) return handle;
     folder.staged[key] = files_.size();
     files_.push_back(file);
     return handle;
+}
+
+bool CabinetStage::KeepOpen(HANDLE handle) {
+    if (files_.empty() || !files_.back().keep) return false;
+    files_.back().handle = handle;
+    ++keptOpen_;
+    return true;
+}
+
+// Moves a staged file to `to`: through its kept handle, or by its path.
+bool CabinetStage::MoveStaged(File& file, const std::wstring& staged, const std::wstring& to) {
+    if (file.handle != INVALID_HANDLE_VALUE) return Fs().rename(file.handle, to.c_str()) != FALSE;
+    return Fs().move(Long(staged).c_str(), to.c_str(), 0) != FALSE;
 }
 
 bool CabinetStage::Fail(const std::wstring& target, const std::string& reason, Outcome& outcome) {
@@ -167,6 +189,7 @@ bool CabinetStage::MakeFolders(const std::wstring& folder, Outcome& outcome) {
 // move; into one that is there, the files go one by one.
 bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome) {
     if (!MakeFolders(path, outcome)) return false;
+    if (folder.existedAtStaging == 1) folder.exists = true;  // a rename into it fails if it went since
     if (!folder.exists) {
         DWORD attributes = Fs().attributes(WithoutSlash(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -196,7 +219,7 @@ bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcom
 // alone tells whether something is in the way, so no folder is searched beforehand.
 bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
     std::wstring staged = folder.stage + file.name, target = file.target;
-    if (!Fs().move(Long(staged).c_str(), target.c_str(), 0)) {
+    if (!MoveStaged(file, staged, target)) {
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Fail(target, ErrorText(error), outcome);
         // An old file: set it aside (to be put back if the commit is undone), then move in.
@@ -208,13 +231,15 @@ bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
         if (!Fs().move(target.c_str(), Long(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
         undo_.push_back([target, backup] { return Fs().move(Long(backup).c_str(), target.c_str(), 0) != FALSE; });
         backups_.push_back(backup);
-        if (!Fs().move(Long(staged).c_str(), target.c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
+        if (!MoveStaged(file, staged, target)) return Fail(target, ErrorText(GetLastError()), outcome);
     }
     std::size_t index = &file - files_.data();
     undo_.push_back([this, target, staged, index] {
-        if (!Fs().move(target.c_str(), Long(staged).c_str(), 0)) return false;
-        files_[index].placed = false;
-        return true;
+        File& placed = files_[index];
+        bool back = placed.handle != INVALID_HANDLE_VALUE ? Fs().rename(placed.handle, Long(staged).c_str()) != FALSE
+                                                          : Fs().move(target.c_str(), Long(staged).c_str(), 0) != FALSE;
+        if (back) placed.placed = false;
+        return back;
     });
     file.placed = true;
     return true;
@@ -242,13 +267,16 @@ CabinetStage::Outcome CabinetStage::Commit() {
 // Removes what was staged and not placed, and the emptied staging subfolders. An old
 // file that could not be put back stays in its backup folder.
 void CabinetStage::Discard() {
+    for (File& file : files_)
+        if (file.handle != INVALID_HANDLE_VALUE) Fs().close(file.handle);
+    keptOpen_ = 0;
     for (const std::wstring& path : order_) {
         const Folder& folder = folders_[path];
         for (const auto& entry : folder.staged) {
             const File& file = files_[entry.second];
             if (!file.placed) DeleteStagedFile(folder.stage + file.name);
         }
-        Fs().removeDirectory(Long(BackupFolder(folder.stage)).c_str());
+        if (folder.backups) Fs().removeDirectory(Long(BackupFolder(folder.stage)).c_str());
         Fs().removeDirectory(Long(folder.stage).c_str());
     }
     files_.clear();

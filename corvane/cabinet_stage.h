@@ -31,6 +31,10 @@ public:
     // the target gets; INVALID_HANDLE_VALUE on failure (the reason in GetLastError). A
     // name staged before in the same folder is replaced, as the later file would be.
     HANDLE Create(const std::wstring& target, DWORD attributes);
+    // Takes over the handle of the file created last, written whole, when the commit is
+    // to rename it through that handle (it goes into a folder that is there already, where
+    // a rename by path would cost an open and a close besides); false: close it yourself.
+    bool KeepOpen(HANDLE file);
 
     struct Outcome {
         bool committed = false;
@@ -45,18 +49,22 @@ private:
     struct File {
         std::wstring name, target;
         bool placed = false;  // in the content now (moved alone or with its folder)
+        bool keep = false;    // its handle is to be kept for the commit
+        HANDLE handle = INVALID_HANDLE_VALUE;
     };
     struct Folder {
         std::wstring stage;                     // its staging subfolder, ends in a backslash
         std::map<std::wstring, std::size_t> staged;  // upper-cased name -> index in files_
         bool exists = false;                    // the target folder is known to be there
         bool backups = false;                   // its backup folder is made
+        int existedAtStaging = -1;              // -1 not yet asked
     };
     Folder& FolderOf(const std::wstring& targetFolder);
     bool MakeFolders(const std::wstring& folder, Outcome& outcome);
     bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);
     bool PlaceFile(Folder& folder, File& file, Outcome& outcome);
     bool Fail(const std::wstring& target, const std::string& reason, Outcome& outcome);
+    bool MoveStaged(File& file, const std::wstring& staged, const std::wstring& to);
     void Discard();
 
     std::wstring destination_;
@@ -66,6 +74,7 @@ private:
     std::vector<File> files_;
     std::vector<std::function<bool()>> undo_;  // the steps of the commit, undone in reverse
     std::vector<std::wstring> backups_;        // old files set aside, deleted after a commit
+    std::size_t keptOpen_ = 0;
 };
 
 // Removes the staging folders this process made (at the end of a run, and when the host

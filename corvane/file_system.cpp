@@ -1,6 +1,10 @@
 // The real file-system table: each entry is the plain Win32 call.
 #include "file_system.h"
 
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
 namespace {
 
 HANDLE Create(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
@@ -18,6 +22,18 @@ DWORD Seek(HANDLE file, LONG distance, DWORD method) {
 BOOL Close(HANDLE file) { return CloseHandle(file); }
 BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) { return MoveFileExW(from, to, flags); }
 BOOL Remove(const wchar_t* path) { return DeleteFileW(path); }
+BOOL Rename(HANDLE file, const wchar_t* to) {
+    // The rename takes the path in the system's own form: "\??\" before the DOS path.
+    std::wstring path = std::wstring(L"\\??\\") + (std::wcsncmp(to, L"\\\\?\\", 4) == 0 ? to + 4 : to);
+    std::size_t bytes = sizeof(FILE_RENAME_INFO) + path.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(bytes, 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(path.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, path.c_str(), path.size() * sizeof(wchar_t));
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(bytes));
+}
 BOOL MakeFolder(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
 BOOL RemoveFolder(const wchar_t* path) { return RemoveDirectoryW(path); }
 DWORD Attributes(const wchar_t* path) { return GetFileAttributesW(path); }
@@ -30,7 +46,7 @@ BOOL EndFind(HANDLE search) { return FindClose(search); }
 
 // Plain functions rather than the API's own addresses: on 32-bit Windows those are
 // __stdcall, which the table's entries are not.
-const FileSystem kReal = {Create, Read,   Write,      Seek,          Close, Move,     Remove,    MakeFolder,
+const FileSystem kReal = {Create, Read,   Write,      Seek,          Close, Move,     Rename,    Remove,    MakeFolder,
                           RemoveFolder, Attributes, SetAttributes, Times, SetTimes, FindFirst, FindNext, EndFind};
 
 }  // namespace

@@ -18,6 +18,10 @@ struct FileSystem {
     DWORD (*seek)(HANDLE file, LONG distance, DWORD method);  // INVALID_SET_FILE_POINTER on failure
     BOOL (*close)(HANDLE file);
     BOOL (*move)(const wchar_t* from, const wchar_t* to, DWORD flags);
+    // Gives an open file (opened with DELETE access) the full path `to`; fails, with
+    // ERROR_ALREADY_EXISTS, when something is there. One call where a move by path
+    // opens, renames and closes.
+    BOOL (*rename)(HANDLE file, const wchar_t* to);
     BOOL (*remove)(const wchar_t* path);
     BOOL (*makeDirectory)(const wchar_t* path);
     BOOL (*removeDirectory)(const wchar_t* path);

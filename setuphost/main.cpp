@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "corvane/run_mode.h"
@@ -104,14 +105,12 @@ bool SetUpHostLibrary(bool dryRun) {
     return true;
 }
 
-std::string ReadText(const std::string& path) {
-    std::string text;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-        std::fclose(file);
-    }
-    return text;
+// What the run logged, read line by line: a run of thousands of packages logs a lot.
+std::string DescribeThisRun(const std::string& log, const char* exportName, bool dryRun) {
+    RunSummary summary(GetCurrentProcessId());
+    std::ifstream in(log, std::ios::binary);
+    for (std::string line; std::getline(in, line);) summary.Read(line);
+    return summary.Describe(exportName, dryRun);
 }
 
 }  // namespace
@@ -158,7 +157,7 @@ int main(int argc, char** argv) {
     std::string log = ReadScriptSettings(script.c_str()).logFile;
     std::printf("%s returned %d\n", exportName, result);
     std::printf("log: %s\n", log.c_str());
-    std::printf("%s\n", DescribeRun(exportName, EntriesOfRun(ReadText(log), GetCurrentProcessId()), dryRun).c_str());
+    std::printf("%s\n", DescribeThisRun(log, exportName, dryRun).c_str());
     std::fflush(stdout);
     return result == 1 ? 0 : 1;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace {
 
@@ -28,23 +27,15 @@ std::string Plural(unsigned long count, const std::string& word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-// What one run's entries say, gathered.
-struct RunFacts {
-    std::string lockHeldIn, noRoot, pathTooLong, noModuleVersion, upToDate, scriptError;
-    std::vector<std::string> versions;  // in the order read: the installed module's, then the content's
-    unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesDeleted = 0;
-    unsigned long long bytesUnpacked = 0;
-    std::vector<std::pair<std::string, std::string>> failed;  // package, reason
-    std::string treeRemoved, treeNotRemoved, markerFailure;
-    long milliseconds = 0;
-};
-
 std::string AfterColon(const std::string& value, const std::string& marker) {
     std::size_t at = value.rfind(marker);
     return at == std::string::npos ? "" : value.substr(at + marker.size());
 }
 
-void NoteUnpack(RunFacts& facts, const std::string& value) {
+}  // namespace
+
+void RunSummary::NoteUnpack(const std::string& value) {
+    Facts& facts = facts_;
     for (const char* failure : {": failed, ", ": would fail, ", ": refused, "}) {
         std::size_t at = value.find(failure);
         if (at == std::string::npos) continue;
@@ -63,44 +54,46 @@ void NoteUnpack(RunFacts& facts, const std::string& value) {
     if (bytes != std::string::npos && bytes > files) facts.bytesUnpacked += std::strtoull(value.c_str() + bytes + 2, nullptr, 10);
 }
 
-RunFacts Gather(const std::vector<LogEntry>& entries) {
-    RunFacts facts;
-    for (const LogEntry& entry : entries) {
-        const std::string& tag = entry.tag;
-        const std::string& value = entry.value;
-        if (tag == "_InitSkript()" && StartsWith(value, "error: ")) facts.scriptError = value.substr(7);
-        else if (tag == "_FindAlmanorSemaphore()") facts.lockHeldIn = value;
-        else if (tag == "_FindDestinationRoot()") facts.noRoot = value;
-        else if (tag == "_BuildContentPath()") facts.pathTooLong = value;
-        else if (tag == "_GetModuleVersion()") facts.noModuleVersion = value.substr(0, value.find(": "));
-        else if (tag == "_FindKordalin()") facts.upToDate = value;
-        else if (tag == "GetFileVersion()") facts.versions.push_back(AfterColon(value, ": "));
-        else if (tag == "InstallCab()") NoteUnpack(facts, value);
-        else if (tag == "RemoveFile()" && Contains(value, ".cab: "))
-            facts.packagesDeleted += std::strtoul(AfterColon(value, ": ").c_str(), nullptr, 10);
-        else if (tag == "RemoveDirTree()" && Contains(value, "not everything")) facts.treeNotRemoved = value.substr(0, value.rfind(": "));
-        else if (tag == "RemoveDirTree()") facts.treeRemoved = value.substr(0, value.rfind(": "));
-        else if (tag == "CopyCreateFile()" && (Contains(value, ": failed, ") || Contains(value, ": would fail, ")))
-            facts.markerFailure = value.substr(value.find(" fail") + 1);
-        else if (tag == "_ExitSkript()" && !entries.empty())
-            facts.milliseconds = Milliseconds(entry.time) - Milliseconds(entries.front().time);
+void RunSummary::Note(const std::string& time, const std::string& tag, const std::string& value) {
+    Facts& facts = facts_;
+    if (tag == "_InitSkript()" && StartsWith(value, "error: ")) facts.scriptError = value.substr(7);
+    else if (tag == "_InitSkript()") {
+        facts = Facts();  // a new run of this process: what came before is not this run
+        facts.startTime = time;
     }
-    return facts;
+    else if (tag == "_FindAlmanorSemaphore()") facts.lockHeldIn = value;
+    else if (tag == "_FindDestinationRoot()") facts.noRoot = value;
+    else if (tag == "_BuildContentPath()") facts.pathTooLong = value;
+    else if (tag == "_GetModuleVersion()") facts.noModuleVersion = value.substr(0, value.find(": "));
+    else if (tag == "_FindKordalin()") facts.upToDate = value;
+    else if (tag == "GetFileVersion()") facts.versions.push_back(AfterColon(value, ": "));
+    else if (tag == "InstallCab()") NoteUnpack(value);
+    else if (tag == "RemoveFile()" && Contains(value, ".cab: "))
+        facts.packagesDeleted += std::strtoul(AfterColon(value, ": ").c_str(), nullptr, 10);
+    else if (tag == "RemoveDirTree()" && Contains(value, "not everything")) facts.treeNotRemoved = value.substr(0, value.rfind(": "));
+    else if (tag == "RemoveDirTree()") facts.treeRemoved = value.substr(0, value.rfind(": "));
+    else if (tag == "CopyCreateFile()" && (Contains(value, ": failed, ") || Contains(value, ": would fail, ")))
+        facts.markerFailure = value.substr(value.find(" fail") + 1);
+    else if (tag == "_ExitSkript()") facts.milliseconds = Milliseconds(time) - Milliseconds(facts.startTime);
+    facts.any = true;
 }
 
-std::string ContentVersion(const RunFacts& facts) {
+std::string RunSummary::ContentVersion() const {
+    const Facts& facts = facts_;
     if (facts.versions.size() < 2 || StartsWith(facts.versions[1], "none")) return "no recorded version";
     return facts.versions[1];
 }
 
-std::string DescribeRemoval(const RunFacts& facts, bool dry) {
+std::string RunSummary::DescribeRemoval(bool dry) const {
+    const Facts& facts = facts_;
     if (!facts.treeNotRemoved.empty()) return "content partly removed: not everything in " + facts.treeNotRemoved + " could go";
     if (facts.treeRemoved.empty())
         return "the component does not live in the destination root: the shared content was left alone";
     return (dry ? "would remove the content: " : "content removed: ") + facts.treeRemoved + " and its stylesheet";
 }
 
-std::string DescribeUpdate(const RunFacts& facts, bool dry) {
+std::string RunSummary::DescribeUpdate(bool dry) const {
+    const Facts& facts = facts_;
     if (!facts.noRoot.empty()) return "the script names no destination root: the shared content was left alone";
     if (!facts.pathTooLong.empty())
         return "a path under " + facts.pathTooLong + " would be longer than 259 characters: nothing done, the run failed";
@@ -126,7 +119,7 @@ std::string DescribeUpdate(const RunFacts& facts, bool dry) {
         sentence += facts.failed[0].first + " could not be unpacked (" + facts.failed[0].second + ")";
         if (facts.failed.size() > 1) sentence += " and " + Plural(facts.failed.size() - 1, "other package");
         sentence += facts.failed.size() > 1 ? "; they stay" : "; it stays";
-        sentence += " for the next run, the content stays at " + ContentVersion(facts);
+        sentence += " for the next run, the content stays at " + ContentVersion();
         if (facts.packagesUnpacked) sentence += " (" + done + ")";
     } else if (facts.packagesUnpacked == 0) {
         sentence = (dry ? "would record the content at " : "content recorded at ") + newVersion + ": no packages to unpack";
@@ -139,29 +132,20 @@ std::string DescribeUpdate(const RunFacts& facts, bool dry) {
     return sentence;
 }
 
-}  // namespace
+RunSummary::RunSummary(unsigned long pid) : mark_(" [" + std::to_string(pid) + "] ") {}
 
-std::vector<LogEntry> EntriesOfRun(const std::string& logText, unsigned long pid) {
-    std::vector<LogEntry> entries;
-    std::string mark = " [" + std::to_string(pid) + "] ";
-    std::istringstream lines(logText);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() < 23 || line.compare(23, mark.size(), mark) != 0) continue;
-        std::string rest = line.substr(23 + mark.size());
-        std::size_t blank = rest.find(' ');
-        LogEntry entry{line.substr(0, 23), rest.substr(0, blank), blank == std::string::npos ? "" : rest.substr(blank + 1)};
-        if (entry.tag == "_InitSkript()" && !StartsWith(entry.value, "error: ")) entries.clear();
-        entries.push_back(entry);
-    }
-    return entries;
+void RunSummary::Read(std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() < 23 || line.compare(23, mark_.size(), mark_) != 0) return;
+    std::string rest = line.substr(23 + mark_.size());
+    std::size_t blank = rest.find(' ');
+    Note(line.substr(0, 23), rest.substr(0, blank), blank == std::string::npos ? "" : rest.substr(blank + 1));
 }
 
-std::string DescribeRun(const std::string& exportName, const std::vector<LogEntry>& entries, bool dryRun) {
-    RunFacts facts = Gather(entries);
+std::string RunSummary::Describe(const std::string& exportName, bool dryRun) const {
     std::string sentence;
-    if (entries.empty()) sentence = "the run wrote nothing to its log";
-    else if (!facts.scriptError.empty()) sentence = "the script file could not be used (" + facts.scriptError + ")";
-    else sentence = exportName == "DEINSTALL" ? DescribeRemoval(facts, dryRun) : DescribeUpdate(facts, dryRun);
+    if (!facts_.any) sentence = "the run wrote nothing to its log";
+    else if (!facts_.scriptError.empty()) sentence = "the script file could not be used (" + facts_.scriptError + ")";
+    else sentence = exportName == "DEINSTALL" ? DescribeRemoval(dryRun) : DescribeUpdate(dryRun);
     return (dryRun ? "dry run: " : "") + sentence;
 }

@@ -5,16 +5,34 @@
 #include <string>
 #include <vector>
 
-struct LogEntry {
-    std::string time;  // "YYYY-MM-DD hh:mm:ss.mmm"
-    std::string tag;
-    std::string value;
+// Reads a run log line by line and keeps what the last run of one process said (from its
+// last _InitSkript() entry on; other processes' entries are left out). It holds only
+// what the sentence needs, not the entries: a run of thousands of packages logs many.
+class RunSummary {
+public:
+    explicit RunSummary(unsigned long pid);
+    void Read(std::string line);
+    // One or two sentences on how the run of `exportName` ended; a dry run's start with
+    // "dry run:".
+    std::string Describe(const std::string& exportName, bool dryRun) const;
+
+private:
+    struct Facts {
+        std::string startTime, lockHeldIn, noRoot, pathTooLong, noModuleVersion, upToDate, scriptError;
+        std::vector<std::string> versions;  // as read: the installed module's, then the content's
+        unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesDeleted = 0;
+        unsigned long long bytesUnpacked = 0;
+        std::vector<std::pair<std::string, std::string>> failed;  // package, reason
+        std::string treeRemoved, treeNotRemoved, markerFailure;
+        long milliseconds = 0;
+        bool any = false;
+    };
+    void Note(const std::string& time, const std::string& tag, const std::string& value);
+    void NoteUnpack(const std::string& value);
+    std::string DescribeRemoval(bool dry) const;
+    std::string DescribeUpdate(bool dry) const;
+    std::string ContentVersion() const;
+
+    std::string mark_;  // " [pid] "
+    Facts facts_;
 };
-
-// The entries of the last run of process `pid` in `logText` (from its last _InitSkript()
-// entry on); other processes' entries are left out.
-std::vector<LogEntry> EntriesOfRun(const std::string& logText, unsigned long pid);
-
-// One or two sentences on how the run of `exportName` ended; a dry run's start with
-// "dry run:".
-std::string DescribeRun(const std::string& exportName, const std::vector<LogEntry>& entries, bool dryRun);

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/plain_fdi.h"
 #include "corvane/cabinet_names.h"
 #include "host/corvane.h"
 
@@ -80,23 +81,7 @@ void RemoveTree(const std::string& dir) {
 }
 
 // --- What a cabinet records, read by the platform's FDI with plain callbacks ----------
-FNALLOC(Alloc) { return std::malloc(cb); }
-FNFREE(Free) { std::free(pv); }
-FNOPEN(Open) {
-    (void)oflag, (void)pmode;
-    HANDLE f = CreateFileA(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    return f == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(f);
-}
-FNREAD(Read) {
-    DWORD done = 0;
-    return ReadFile(reinterpret_cast<HANDLE>(hf), pv, cb, &done, nullptr) ? done : static_cast<UINT>(-1);
-}
-FNWRITE(Write) { (void)hf, (void)pv; return cb; }
-FNCLOSE(Close) { return CloseHandle(reinterpret_cast<HANDLE>(hf)) ? 0 : -1; }
-FNSEEK(Seek) {
-    DWORD method = seektype == SEEK_CUR ? FILE_CURRENT : seektype == SEEK_END ? FILE_END : FILE_BEGIN;
-    return static_cast<long>(SetFilePointer(reinterpret_cast<HANDLE>(hf), dist, nullptr, method));
-}
+// Every file is skipped, so nothing is ever written.
 FNFDINOTIFY(Record) {
     if (fdint == fdintCOPY_FILE) {
         auto& recorded = *static_cast<std::map<std::string, unsigned long>*>(pfdin->pv);
@@ -109,7 +94,7 @@ FNFDINOTIFY(Record) {
 std::map<std::string, unsigned long> RecordedFiles(const std::string& cabinet) {
     std::map<std::string, unsigned long> recorded;
     ERF error{};
-    HFDI fdi = FDICreate(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &error);
+    HFDI fdi = plain_fdi::Create(error);
     std::string folder = cabinet.substr(0, cabinet.find_last_of('\\') + 1);
     std::string name = cabinet.substr(folder.size());
     FDICopy(fdi, &name[0], &folder[0], 0, Record, nullptr, &recorded);

@@ -15,6 +15,7 @@ public:
         table = CorvaneRealFileSystem();
         table.write = Write;
         table.move = Move;
+        table.rename = Rename;
     }
     ~FaultyFs() { CorvaneFileSystem() = CorvaneRealFileSystem(); }
     FaultyFs(const FaultyFs&) = delete;
@@ -62,13 +63,18 @@ private:
         if (ok && *done < size) SetLastError(ERROR_DISK_FULL);
         return ok;
     }
-    static BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) {
+    // A move by path and a rename through a handle both count as moves.
+    static bool MoveFails() {
         State& s = state();
         ++s.moves;
-        if (s.failMove && (s.moves == s.failMove || (s.failLaterMoves && s.moves > s.failMove))) {
-            SetLastError(s.moveError);
-            return FALSE;
-        }
-        return CorvaneRealFileSystem().move(from, to, flags);
+        if (!s.failMove || !(s.moves == s.failMove || (s.failLaterMoves && s.moves > s.failMove))) return false;
+        SetLastError(s.moveError);
+        return true;
+    }
+    static BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) {
+        return MoveFails() ? FALSE : CorvaneRealFileSystem().move(from, to, flags);
+    }
+    static BOOL Rename(HANDLE file, const wchar_t* to) {
+        return MoveFails() ? FALSE : CorvaneRealFileSystem().rename(file, to);
     }
 };

@@ -9,11 +9,18 @@
 
 namespace {
 
-// A log of process 7 holding the "tag value" lines, all written at one moment.
-std::string Log(const std::vector<std::string>& lines) {
-    std::string log;
-    for (const std::string& line : lines) log += "2026-12-09 10:00:00.400 [7] " + line + "\r\n";
+// The log lines of process 7 holding the "tag value" texts, all written at one moment.
+std::vector<std::string> Log(const std::vector<std::string>& lines) {
+    std::vector<std::string> log;
+    for (const std::string& line : lines) log.push_back("2026-12-09 10:00:00.400 [7] " + line + "\r");
     return log;
+}
+
+std::string Describe(const std::vector<std::string>& log, const std::string& exportName, bool dry,
+                     unsigned long pid = 7) {
+    RunSummary summary(pid);
+    for (const std::string& line : log) summary.Read(line);
+    return summary.Describe(exportName, dry);
 }
 
 const std::string kInit = "_InitSkript() script=C:\\s.inf component=C:\\v root=C:\\v module=C:\\s command=\"\"";
@@ -70,17 +77,15 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
          "program has it open); it stays for the next run, the content stays at 5.1.0.9"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DescribeRun(c.exportName, EntriesOfRun(Log(c.lines), 7), c.dry), c.expected) << c.scenario;
+        EXPECT_EQ(Describe(Log(c.lines), c.exportName, c.dry), c.expected) << c.scenario;
 }
 
 // Only this process's last run counts: an earlier run of the same process, and other
 // processes' entries in between, are left out.
 TEST(RunOutcome, OnlyThisProcessesLastRun) {
-    std::string log = Log({kInit, "_FindKordalin() 5.1.0.0", kOk}) +
-                      "2026-12-09 10:00:01.000 [9] _FindAlmanorSemaphore() C:\\elsewhere\r\n" +
-                      Log({kInit, kOk});
-    auto entries = EntriesOfRun(log, 7);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(DescribeRun("POSTCOPY", entries, false), "the command text holds a stop word: nothing done");
-    EXPECT_EQ(DescribeRun("POSTCOPY", EntriesOfRun(log, 8), false), "the run wrote nothing to its log");
+    std::vector<std::string> log = Log({kInit, "_FindKordalin() 5.1.0.0", kOk});
+    log.push_back("2026-12-09 10:00:01.000 [9] _FindAlmanorSemaphore() C:\\elsewhere");
+    for (const std::string& line : Log({kInit, kOk})) log.push_back(line);
+    EXPECT_EQ(Describe(log, "POSTCOPY", false), "the command text holds a stop word: nothing done");
+    EXPECT_EQ(Describe(log, "POSTCOPY", false, 8), "the run wrote nothing to its log");
 }
