@@ -137,12 +137,19 @@ std::vector<std::size_t> FileEntries(const Bytes& cab) {
     return entries;
 }
 
+// Damages `cab` in one way; every index is checked, since a cabinet damaged once before
+// may be short or empty.
 const char* Mutate(Bytes& cab, Random& r) {
+    if (cab.empty()) return "empty";
     std::vector<std::size_t> files = FileEntries(cab);
-    std::size_t folder = 36, data = Get32(cab, folder);
+    std::size_t folder = 36, data = Get32(cab, folder);  // Get32 and Put stay inside the bytes
     std::size_t file = files.empty() ? 0 : files[r.Below(files.size())];
     switch (r.Below(8)) {
-        case 0: Put(cab, r.Below(36), Edge(r, cab[r.Below(36)]), 1 + static_cast<int>(r.Below(4))); return "header field";
+        case 0: {
+            std::size_t at = r.Below(36);
+            Put(cab, at, Edge(r, at < cab.size() ? cab[at] : 0), 1 + static_cast<int>(r.Below(4)));
+            return "header field";
+        }
         case 1: Put(cab, r.Below(2) ? 26 : 28, Edge(r, Get16(cab, 28)), 2); return "file or folder count";
         case 2: {
             std::size_t at = r.Below(3) == 0 ? 16 : r.Below(2) ? folder : file + 4;
@@ -157,9 +164,12 @@ const char* Mutate(Bytes& cab, Random& r) {
         case 4: {
             if (!file) return "name (none)";
             const char replacements[] = {'/', '\\', '.', ':', '\0', ' ', '*', static_cast<char>(0xE9)};
-            std::size_t length = std::strlen(reinterpret_cast<const char*>(&cab[file + 16]));
-            for (std::size_t n = 1 + r.Below(3); n-- > 0;)
-                cab[file + 16 + r.Below(length + 1)] = static_cast<unsigned char>(replacements[r.Below(8)]);
+            std::size_t length = 0;
+            while (file + 16 + length < cab.size() && cab[file + 16 + length]) ++length;
+            for (std::size_t n = 1 + r.Below(3); n-- > 0;) {
+                std::size_t at = file + 16 + r.Below(length + 1);
+                if (at < cab.size()) cab[at] = static_cast<unsigned char>(replacements[r.Below(8)]);
+            }
             return "name";
         }
         case 5: Put(cab, file + 12, Edge(r, 0), 2); return "attributes";

@@ -1,6 +1,6 @@
 // Version texts: the order is a total order (antisymmetric, reflexive, texts that are no
 // version below every version), and POSTCOPY unpacks exactly when the installed module's
-// text ranks above the marker's.
+// text ranks above the marker's, and touches no package when the module has no version.
 #include "corvane/host_rules.h"
 #include "extension/exports.h"
 #include "fakes/fake_host.h"
@@ -36,9 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     Fake().versions[root.Text() + "\\WsKordalin.dll"] = a;
     Fake().versions[root.Text() + "\\shared\\velm\\kordalin\\VAlmanor.dll"] = b;
     ScriptArgs args{""};
-    FUZZ_CHECK(POSTCOPY(0, &args, "C:\\s.inf") == 1, "done");
+    int result = POSTCOPY(0, &args, "C:\\s.inf");
     bool unpacked = !CallsNamed("InstallCab").empty();
     bool deleted = !CallsNamed("RemoveFile").empty();
+    if (CompareVersionTexts(a.c_str(), "0.0.0.0") < 0) {
+        // Without the module's version the packages are kept and the run fails.
+        FUZZ_CHECK(result == 0 && !unpacked && !deleted, "no module version keeps the packages");
+        return 0;
+    }
+    FUZZ_CHECK(result == 1, "done");
     FUZZ_CHECK(unpacked != deleted, "either unpacked or deleted");
     FUZZ_CHECK(unpacked == (CompareVersionTexts(a.c_str(), b.c_str()) > 0), "unpacked exactly when newer");
     return 0;
