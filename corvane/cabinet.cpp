@@ -47,12 +47,6 @@ struct Extraction {
 
 Extraction* active = nullptr;  // FDI's file callbacks carry no context of their own
 
-// Makes `folder` and every missing folder above it, from `from` on.
-void CreateParents(const std::wstring& folder, std::size_t from) {
-    for (std::size_t at = folder.find(L'\\', from); at != std::wstring::npos; at = folder.find(L'\\', at + 1))
-        Fs().makeDirectory(folder.substr(0, at).c_str());
-}
-
 FNALLOC(Allocate) { return std::malloc(cb); }
 FNFREE(Release) { std::free(pv); }
 
@@ -82,7 +76,7 @@ FNWRITE(WriteCallback) {
     BOOL ok = Fs().write(reinterpret_cast<HANDLE>(hf), pv, cb, &done);
     if (active && reinterpret_cast<HANDLE>(hf) == active->output) {
         active->written += done;
-        if (!ok || done != cb) NoteWriteFailure(*active, ok ? "the disk is full" : ErrorText(GetLastError()));
+        if (!ok || done != cb) NoteWriteFailure(*active, ErrorText(ok ? ERROR_DISK_FULL : GetLastError()));
     }
     return ok && done == cb ? done : static_cast<UINT>(-1);
 }
@@ -231,13 +225,10 @@ CabinetStage::Outcome CheckDryCommit(const Extraction& run) {
             outcome.reason = "a folder of that name is in the way";
             return outcome;
         }
-        HANDLE file = Fs().create(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-        if (file == INVALID_HANDLE_VALUE) {
-            outcome.reason = ErrorText(GetLastError());
+        if (DWORD blocker = DeleteBlocker(target)) {
+            outcome.reason = ErrorText(blocker);
             return outcome;
         }
-        Fs().close(file);
     }
     ULARGE_INTEGER available;
     std::wstring existing = run.destination;
@@ -293,7 +284,7 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (read) {
         run.secondPass = true;
         if (!run.dry) {
-            CreateParents(run.destination, 3);
+            MakeFolders(run.destination, 3);
             run.stage = std::make_unique<CabinetStage>(run.destination);
         }
         read = RunPass(fdi, name, folder, run, error);

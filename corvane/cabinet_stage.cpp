@@ -20,10 +20,6 @@ bool ProcessAlive(DWORD pid) {
     return alive;
 }
 
-// Staged and set-aside names may lie deeper than MAX_PATH allows a plain path.
-std::wstring Long(const std::wstring& path) {
-    return path.size() < MAX_PATH ? path : L"\\\\?\\" + path;
-}
 
 std::wstring Hex(std::size_t number) {
     wchar_t text[20];
@@ -38,17 +34,17 @@ std::wstring Upper(std::wstring name) {
 
 // Deletes a staged or set-aside file, clearing its read-only attribute when in the way.
 bool DeleteStagedFile(const std::wstring& path) {
-    if (Fs().remove(Long(path).c_str())) return true;
-    DWORD attributes = Fs().attributes(Long(path).c_str());
+    if (Fs().remove(LongPath(path).c_str())) return true;
+    DWORD attributes = Fs().attributes(LongPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    Fs().setAttributes(Long(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return Fs().remove(Long(path).c_str()) != FALSE;
+    Fs().setAttributes(LongPath(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return Fs().remove(LongPath(path).c_str()) != FALSE;
 }
 
 // Removes a staging folder and what it holds (files, and one level of subfolders).
 void ClearFolder(const std::wstring& folder, int depth = 1) {
     WIN32_FIND_DATAW entry;
-    FsSearch search((Long(folder) + L"*").c_str(), entry);
+    FsSearch search((LongPath(folder) + L"*").c_str(), entry);
     for (bool more = search.Found(); more; more = search.Next(entry)) {
         std::wstring name = entry.cFileName;
         if (name == L"." || name == L"..") continue;
@@ -57,7 +53,7 @@ void ClearFolder(const std::wstring& folder, int depth = 1) {
         if (!directory) DeleteStagedFile(folder + name);
         else if (!link && depth > 0) ClearFolder(folder + name + L"\\", depth - 1);
     }
-    Fs().removeDirectory(Long(folder).c_str());
+    Fs().removeDirectory(LongPath(folder).c_str());
 }
 
 // The staging folders this process made, by destination.
@@ -89,7 +85,7 @@ std::wstring FolderPart(const std::wstring& path) {
 CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
     folder_ = destination + kStagePrefix + Hex(GetCurrentProcessId()) + L"\\";
     if (MadeStages().insert(folder_).second) RemoveStaleFolders(destination);
-    Fs().makeDirectory(Long(folder_).c_str());
+    Fs().makeDirectory(LongPath(folder_).c_str());
 }
 
 CabinetStage::~CabinetStage() {
@@ -111,9 +107,9 @@ CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
     if (!folder.stage.empty()) return folder;
     folder.stage = folder_ + Hex(order_.size()) + L"\\";
     order_.push_back(targetFolder);
-    if (!Fs().makeDirectory(Long(folder.stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        Fs().makeDirectory(Long(folder_).c_str());  // removed with its tree since it was made
-        Fs().makeDirectory(Long(folder.stage).c_str());
+    if (!Fs().makeDirectory(LongPath(folder.stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        Fs().makeDirectory(LongPath(folder_).c_str());  // removed with its tree since it was made
+        Fs().makeDirectory(LongPath(folder.stage).c_str());
     }
     return folder;
 }
@@ -130,13 +126,14 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
     }
     // A file for a folder that is there already is renamed through its handle, kept open
     // from here to the commit (up to a bound, for the process's sake).
-    if (folder.existedAtStaging < 0) {
+    if (!folder.probed) {
         DWORD there = Fs().attributes(WithoutSlash(folderPath).c_str());
-        folder.existedAtStaging = there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY);
+        folder.exists = there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY);
+        folder.probed = true;  // a rename into it at the commit fails if it went since
     }
-    file.keep = folder.existedAtStaging == 1 && keptOpen_ < kMostKeptOpen;
+    file.keep = folder.exists && keptOpen_ < kMostKeptOpen;
     // Created with its final attributes, so that nothing needs setting after the move.
-    HANDLE handle = Fs().create(Long(folder.stage + file.name).c_str(), GENERIC_WRITE | (file.keep ? DELETE : 0), 0,
+    HANDLE handle = Fs().create(LongPath(folder.stage + file.name).c_str(), GENERIC_WRITE | (file.keep ? DELETE : 0), 0,
                                 CREATE_ALWAYS, attributes | FILE_FLAG_SEQUENTIAL_SCAN);
     if (handle == INVALID_HANDLE_VALUE) return handle;
     folder.staged[key] = files_.size();
@@ -154,7 +151,7 @@ bool CabinetStage::KeepOpen(HANDLE handle) {
 // Moves a staged file to `to`: through its kept handle, or by its path.
 bool CabinetStage::MoveStaged(File& file, const std::wstring& staged, const std::wstring& to) {
     if (file.handle != INVALID_HANDLE_VALUE) return Fs().rename(file.handle, to.c_str()) != FALSE;
-    return Fs().move(Long(staged).c_str(), to.c_str(), 0) != FALSE;
+    return Fs().move(LongPath(staged).c_str(), to.c_str(), 0) != FALSE;
 }
 
 bool CabinetStage::Fail(const std::wstring& target, const std::string& reason, Outcome& outcome) {
@@ -165,7 +162,7 @@ bool CabinetStage::Fail(const std::wstring& target, const std::string& reason, O
 
 // Makes every missing folder above `folder` (which ends in a backslash), each looked at
 // once; the folders made are removed again when the commit is undone.
-bool CabinetStage::MakeFolders(const std::wstring& folder, Outcome& outcome) {
+bool CabinetStage::MakeFoldersAbove(const std::wstring& folder, Outcome& outcome) {
     for (std::size_t at = folder.find(L'\\', destination_.size()); at + 1 < folder.size();
          at = folder.find(L'\\', at + 1)) {
         std::wstring level = folder.substr(0, at);
@@ -188,18 +185,17 @@ bool CabinetStage::MakeFolders(const std::wstring& folder, Outcome& outcome) {
 // A target folder that is not there yet receives its staging subfolder whole, in one
 // move; into one that is there, the files go one by one.
 bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome) {
-    if (!MakeFolders(path, outcome)) return false;
-    if (folder.existedAtStaging == 1) folder.exists = true;  // a rename into it fails if it went since
+    if (!MakeFoldersAbove(path, outcome)) return false;
     if (!folder.exists) {
         DWORD attributes = Fs().attributes(WithoutSlash(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            if (!Fs().move(Long(WithoutSlash(folder.stage)).c_str(), WithoutSlash(path).c_str(), 0))
+            if (!Fs().move(LongPath(WithoutSlash(folder.stage)).c_str(), WithoutSlash(path).c_str(), 0))
                 return Fail(WithoutSlash(path), ErrorText(GetLastError()), outcome);
             std::vector<std::size_t> moved;
             for (const auto& entry : folder.staged) moved.push_back(entry.second);
             for (std::size_t i : moved) files_[i].placed = true;
             undo_.push_back([this, path, stage = folder.stage, moved] {
-                if (!Fs().move(WithoutSlash(path).c_str(), Long(WithoutSlash(stage)).c_str(), 0)) return false;
+                if (!Fs().move(WithoutSlash(path).c_str(), LongPath(WithoutSlash(stage)).c_str(), 0)) return false;
                 for (std::size_t i : moved) files_[i].placed = false;
                 return true;
             });
@@ -227,17 +223,17 @@ bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return Fail(target, "a folder of that name is in the way", outcome);
         std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
-        if (!folder.backups) folder.backups = Fs().makeDirectory(Long(backups).c_str()) != FALSE;
-        if (!Fs().move(target.c_str(), Long(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
-        undo_.push_back([target, backup] { return Fs().move(Long(backup).c_str(), target.c_str(), 0) != FALSE; });
+        if (!folder.backups) folder.backups = Fs().makeDirectory(LongPath(backups).c_str()) != FALSE;
+        if (!Fs().move(target.c_str(), LongPath(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
+        undo_.push_back([target, backup] { return Fs().move(LongPath(backup).c_str(), target.c_str(), 0) != FALSE; });
         backups_.push_back(backup);
         if (!MoveStaged(file, staged, target)) return Fail(target, ErrorText(GetLastError()), outcome);
     }
     std::size_t index = &file - files_.data();
     undo_.push_back([this, target, staged, index] {
         File& placed = files_[index];
-        bool back = placed.handle != INVALID_HANDLE_VALUE ? Fs().rename(placed.handle, Long(staged).c_str()) != FALSE
-                                                          : Fs().move(target.c_str(), Long(staged).c_str(), 0) != FALSE;
+        bool back = placed.handle != INVALID_HANDLE_VALUE ? Fs().rename(placed.handle, LongPath(staged).c_str()) != FALSE
+                                                          : Fs().move(target.c_str(), LongPath(staged).c_str(), 0) != FALSE;
         if (back) placed.placed = false;
         return back;
     });
@@ -276,8 +272,8 @@ void CabinetStage::Discard() {
             const File& file = files_[entry.second];
             if (!file.placed) DeleteStagedFile(folder.stage + file.name);
         }
-        if (folder.backups) Fs().removeDirectory(Long(BackupFolder(folder.stage)).c_str());
-        Fs().removeDirectory(Long(folder.stage).c_str());
+        if (folder.backups) Fs().removeDirectory(LongPath(BackupFolder(folder.stage)).c_str());
+        Fs().removeDirectory(LongPath(folder.stage).c_str());
     }
     files_.clear();
     folders_.clear();
@@ -285,6 +281,6 @@ void CabinetStage::Discard() {
 }
 
 void RemoveCabinetStages() {
-    for (const std::wstring& folder : MadeStages()) Fs().removeDirectory(Long(folder).c_str());
+    for (const std::wstring& folder : MadeStages()) Fs().removeDirectory(LongPath(folder).c_str());
     MadeStages().clear();
 }

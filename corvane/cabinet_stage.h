@@ -57,10 +57,10 @@ private:
         std::map<std::wstring, std::size_t> staged;  // upper-cased name -> index in files_
         bool exists = false;                    // the target folder is known to be there
         bool backups = false;                   // its backup folder is made
-        int existedAtStaging = -1;              // -1 not yet asked
+        bool probed = false;                    // `exists` was asked of the disk at staging
     };
     Folder& FolderOf(const std::wstring& targetFolder);
-    bool MakeFolders(const std::wstring& folder, Outcome& outcome);
+    bool MakeFoldersAbove(const std::wstring& folder, Outcome& outcome);
     bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);
     bool PlaceFile(Folder& folder, File& file, Outcome& outcome);
     bool Fail(const std::wstring& target, const std::string& reason, Outcome& outcome);

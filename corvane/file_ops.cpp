@@ -59,11 +59,7 @@ bool IsVolumeRoot(const std::string& path) {
 bool DeleteOneFile(const std::wstring& path) {
     DWORD attributes = Fs().attributes(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    if (DryRun()) {
-        FsHandle file(Fs().create(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
-        return file.Valid();
-    }
+    if (DryRun()) return DeleteBlocker(path) == 0;
     ClearReadOnly(path, attributes);
     return Fs().remove(path.c_str()) != 0;
 }
@@ -93,13 +89,6 @@ bool RemoveTree(const std::wstring& dir, bool removeSelf) {
     return Fs().removeDirectory(dir.c_str()) && allGone;
 }
 
-// Creates every missing directory above `path`.
-void CreateParents(const std::wstring& path) {
-    for (std::size_t at = path.find_first_of(L"\\/", 3); at != std::wstring::npos;
-         at = path.find_first_of(L"\\/", at + 1))
-        Fs().makeDirectory(path.substr(0, at).c_str());
-}
-
 // Copies `source` into `copy`, all of it, with the source's time; "" or the reason.
 std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
     FsHandle from(Fs().create(source.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
@@ -114,7 +103,7 @@ std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
         if (!Fs().read(from.Get(), buffer, sizeof buffer, &got)) return "cannot read the source: " + ErrorText(GetLastError());
         if (got == 0) break;
         if (!Fs().write(to.Get(), buffer, got, &put)) return ErrorText(GetLastError());
-        if (put != got) return "the disk is full";
+        if (put != got) return ErrorText(ERROR_DISK_FULL);
     }
     FILETIME stamp;
     if (Fs().times(from.Get(), &stamp)) Fs().setTimes(to.Get(), &stamp);
@@ -131,11 +120,7 @@ int FileLocked(const char* host, const char* path) {
     if (Empty(path)) return 0;
     // Asking for delete access is refused by every open that does not share deleting,
     // which is how a lock holder keeps the file.
-    FsHandle file(Fs().create(Widen(path).c_str(), DELETE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL));
-    if (file.Valid()) return 0;
-    DWORD error = GetLastError();
+    DWORD error = DeleteBlocker(Widen(path));
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? 1 : 0;
 }
 
@@ -189,8 +174,7 @@ int CopyCreateFile(const char* source, const char* destination) {
     std::wstring target = Widen(destination);
     wchar_t suffix[24];
     std::swprintf(suffix, 24, L".~ck%lx", GetCurrentProcessId());
-    std::wstring copy = target + suffix;
-    if (copy.size() >= MAX_PATH) copy = L"\\\\?\\" + copy;
+    std::wstring copy = LongPath(target + suffix);
     if (DryRun()) {
         FsHandle from(Fs().create(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
         bool over = Fs().attributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -201,7 +185,7 @@ int CopyCreateFile(const char* source, const char* destination) {
         Log("CopyCreateFile()", outcome.c_str());
         return from.Valid() ? 1 : 0;
     }
-    CreateParents(target);
+    MakeFolders(target, 3);
     std::string failure = CopyWhole(Widen(source), copy);
     if (failure.empty()) {
         ClearReadOnly(target, Fs().attributes(target.c_str()));

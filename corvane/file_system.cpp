@@ -96,3 +96,19 @@ std::string ErrorText(DWORD error) {
         message.pop_back();
     return message.empty() ? "error " + std::to_string(error) : message;
 }
+
+std::wstring LongPath(const std::wstring& path) {
+    return path.size() < MAX_PATH ? path : L"\\\\?\\" + path;
+}
+
+void MakeFolders(const std::wstring& path, std::size_t from) {
+    for (std::size_t at = path.find_first_of(L"\\/", from); at != std::wstring::npos;
+         at = path.find_first_of(L"\\/", at + 1))
+        Fs().makeDirectory(path.substr(0, at).c_str());
+}
+
+DWORD DeleteBlocker(const std::wstring& path) {
+    FsHandle file(Fs().create(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+    return file.Valid() ? 0 : GetLastError();
+}

@@ -83,3 +83,13 @@ std::string Narrow(const std::wstring& text);
 
 // A Win32 error as a setup engineer reads it ("the disk is full", ...).
 std::string ErrorText(DWORD error);
+
+// `path` with the "\\?\" prefix when it is too long for a plain path.
+std::wstring LongPath(const std::wstring& path);
+
+// Makes every missing folder of `path` up to its last separator, from index `from` on.
+void MakeFolders(const std::wstring& path, std::size_t from);
+
+// 0 when `path` could be deleted or renamed now (no open of it denies deleting), else
+// the error an attempt meets (ERROR_SHARING_VIOLATION when another program holds it).
+DWORD DeleteBlocker(const std::wstring& path);

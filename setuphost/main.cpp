@@ -58,47 +58,50 @@ std::string ScriptBesideModule(HMODULE module) {
 }
 
 // The progress line, rewritten in place on the terminal.
-unsigned packageNumber = 0;
-std::string lastCabinet;
-bool progressShown = false;
-
-unsigned lastPercent = 0;
+struct Progress {
+    unsigned package = 0, percent = 0;
+    std::string cabinet;
+    bool shown = false;
+} progress;
 
 // Rewritten only when the share of files done moves, so that a cabinet of thousands of
 // small files does not wait for the terminal.
 void ShowProgress(const char* cabinet, unsigned done, unsigned total) {
     unsigned percent = total ? done * 100 / total : 100;
-    if (lastCabinet != cabinet) {
-        lastCabinet = cabinet;
-        ++packageNumber;
-    } else if (percent == lastPercent) {
+    if (progress.cabinet != cabinet) {
+        progress.cabinet = cabinet;
+        ++progress.package;
+    } else if (percent == progress.percent) {
         return;
     }
-    lastPercent = percent;
-    std::string name = lastCabinet.substr(lastCabinet.find_last_of("\\/") + 1);
-    std::fprintf(stderr, "\r  package %u: %s %3u%% (%u of %u files)   ", packageNumber, name.c_str(), percent, done, total);
+    progress.percent = percent;
+    std::string name = progress.cabinet.substr(progress.cabinet.find_last_of("\\/") + 1);
+    std::fprintf(stderr, "\r  package %u: %s %3u%% (%u of %u files)   ", progress.package, name.c_str(), percent,
+                 done, total);
     std::fflush(stderr);
-    progressShown = true;
+    progress.shown = true;
 }
 
 void EndProgress() {
-    if (progressShown) std::fprintf(stderr, "\r%79s\r", "");
+    if (progress.shown) std::fprintf(stderr, "\r%79s\r", "");
 }
 
 bool StandardErrorIsTerminal() {
     return GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
 }
 
+// An export of `module` (which may be null) as a function of type `Function`, or null.
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 // Tells the host library the module loaded (found through the normal search order, as
 // the module finds it) how to run.
 bool SetUpHostLibrary(bool dryRun) {
     HMODULE corvane = GetModuleHandleA("Corvane.dll");
-    auto setDryRun = corvane ? reinterpret_cast<decltype(&CorvaneSetDryRun)>(
-                                   reinterpret_cast<void*>(GetProcAddress(corvane, "CorvaneSetDryRun")))
-                             : nullptr;
-    auto setProgress = corvane ? reinterpret_cast<decltype(&CorvaneSetProgress)>(
-                                     reinterpret_cast<void*>(GetProcAddress(corvane, "CorvaneSetProgress")))
-                               : nullptr;
+    auto setDryRun = Export<decltype(&CorvaneSetDryRun)>(corvane, "CorvaneSetDryRun");
+    auto setProgress = Export<decltype(&CorvaneSetProgress)>(corvane, "CorvaneSetProgress");
     if (dryRun && !setDryRun) return false;
     if (setDryRun) setDryRun(dryRun ? 1 : 0);
     if (setProgress && StandardErrorIsTerminal()) setProgress(ShowProgress);
