@@ -18,6 +18,7 @@ add_library(Corvane SHARED
     corvane/file_ops.cpp
     corvane/file_version.cpp
     corvane/cabinet_names.cpp
+    corvane/two_at_a_time.cpp
     corvane/cabinet_stage.cpp
     corvane/cabinet.cpp
     corvane/mem_inf.cpp

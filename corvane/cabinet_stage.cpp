@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "file_system.h"
+#include "two_at_a_time.h"
 
 namespace {
 
@@ -27,9 +28,15 @@ std::wstring Hex(std::size_t number) {
     return text;
 }
 
-std::wstring Upper(std::wstring name) {
-    if (!name.empty()) CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
-    return name;
+// The name as the file system compares it (one-to-one upper case). Kernel32's mapping,
+// not user32's CharUpperBuffW: loading user32 makes every Wine process join a window
+// station and a desktop, some ten milliseconds for nothing.
+std::wstring Upper(const std::wstring& name) {
+    std::wstring upper(name.size(), L'\0');
+    int size = static_cast<int>(name.size());
+    if (size && LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), size, &upper[0], size) != size)
+        return name;
+    return upper;
 }
 
 // Deletes a staged or set-aside file, clearing its read-only attribute when in the way.
@@ -56,9 +63,17 @@ void ClearFolder(const std::wstring& folder, int depth = 1) {
     Fs().removeDirectory(LongPath(folder).c_str());
 }
 
-// The staging folders this process made, by destination.
-std::set<std::wstring>& MadeStages() {
-    static std::set<std::wstring> made;
+// A staging folder this process made, and its subfolders that are empty again after
+// their cabinet: the next cabinet of the run stages into those instead of making and
+// removing folders of its own (each costs Wine a few server calls).
+struct StageArea {
+    std::vector<std::wstring> spare;  // empty subfolders, each ending in a backslash
+    std::size_t named = 0;            // subfolders named so far
+};
+
+// The staging folders this process made, by their path.
+std::map<std::wstring, StageArea>& MadeStages() {
+    static std::map<std::wstring, StageArea> made;
     return made;
 }
 
@@ -84,7 +99,7 @@ std::wstring FolderPart(const std::wstring& path) {
 
 CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
     folder_ = destination + kStagePrefix + Hex(GetCurrentProcessId()) + L"\\";
-    if (MadeStages().insert(folder_).second) RemoveStaleFolders(destination);
+    if (MadeStages().emplace(folder_, StageArea()).second) RemoveStaleFolders(destination);
     Fs().makeDirectory(LongPath(folder_).c_str());
 }
 
@@ -102,15 +117,27 @@ static std::wstring WithoutSlash(const std::wstring& folder) {
     return folder.substr(0, folder.size() - 1);
 }
 
+// Makes the staging subfolder `stage`, and the staging folder again when it was removed
+// with its tree since it was made.
+static void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
+    if (!Fs().makeDirectory(LongPath(stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        Fs().makeDirectory(LongPath(top).c_str());
+        Fs().makeDirectory(LongPath(stage).c_str());
+    }
+}
+
 CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
     Folder& folder = folders_[targetFolder];
     if (!folder.stage.empty()) return folder;
-    folder.stage = folder_ + Hex(order_.size()) + L"\\";
     order_.push_back(targetFolder);
-    if (!Fs().makeDirectory(LongPath(folder.stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        Fs().makeDirectory(LongPath(folder_).c_str());  // removed with its tree since it was made
-        Fs().makeDirectory(LongPath(folder.stage).c_str());
+    StageArea& area = MadeStages()[folder_];
+    if (!area.spare.empty()) {
+        folder.stage = area.spare.back();
+        area.spare.pop_back();
+        return folder;
     }
+    folder.stage = folder_ + Hex(area.named++) + L"\\";
+    MakeStageFolder(folder_, folder.stage);
     return folder;
 }
 
@@ -133,8 +160,13 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
     }
     file.keep = folder.exists && keptOpen_ < kMostKeptOpen;
     // Created with its final attributes, so that nothing needs setting after the move.
-    HANDLE handle = Fs().create(LongPath(folder.stage + file.name).c_str(), GENERIC_WRITE | (file.keep ? DELETE : 0), 0,
-                                CREATE_ALWAYS, attributes | FILE_FLAG_SEQUENTIAL_SCAN);
+    DWORD access = GENERIC_WRITE | (file.keep ? DELETE : 0), flags = attributes | FILE_FLAG_SEQUENTIAL_SCAN;
+    std::wstring staged = LongPath(folder.stage + file.name);
+    HANDLE handle = Fs().create(staged.c_str(), access, 0, CREATE_ALWAYS, flags);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        MakeStageFolder(folder_, folder.stage);  // a spare subfolder removed since its cabinet
+        handle = Fs().create(staged.c_str(), access, 0, CREATE_ALWAYS, flags);
+    }
     if (handle == INVALID_HANDLE_VALUE) return handle;
     folder.staged[key] = files_.size();
     files_.push_back(file);
@@ -194,9 +226,12 @@ bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcom
             std::vector<std::size_t> moved;
             for (const auto& entry : folder.staged) moved.push_back(entry.second);
             for (std::size_t i : moved) files_[i].placed = true;
-            undo_.push_back([this, path, stage = folder.stage, moved] {
-                if (!Fs().move(WithoutSlash(path).c_str(), LongPath(WithoutSlash(stage)).c_str(), 0)) return false;
+            folder.movedWhole = true;
+            undo_.push_back([this, path, &folder, moved] {
+                if (!Fs().move(WithoutSlash(path).c_str(), LongPath(WithoutSlash(folder.stage)).c_str(), 0))
+                    return false;
                 for (std::size_t i : moved) files_[i].placed = false;
+                folder.movedWhole = false;
                 return true;
             });
             folder.exists = true;
@@ -211,29 +246,36 @@ bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcom
     return true;
 }
 
-// Moves a staged file into its existing target folder. Most targets are new: the move
-// alone tells whether something is in the way, so no folder is searched beforehand.
+// Moves a staged file into its existing target folder, unless it was renamed there ahead
+// with the others. Most targets are new: the move alone tells whether something is in
+// the way, so no folder is searched beforehand.
 bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
+    if (file.placed) return true;
     std::wstring staged = folder.stage + file.name, target = file.target;
-    if (!MoveStaged(file, staged, target)) {
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Fail(target, ErrorText(error), outcome);
-        // An old file: set it aside (to be put back if the commit is undone), then move in.
-        DWORD attributes = Fs().attributes(target.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return Fail(target, "a folder of that name is in the way", outcome);
-        std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
-        if (!folder.backups) folder.backups = Fs().makeDirectory(LongPath(backups).c_str()) != FALSE;
-        if (!Fs().move(target.c_str(), LongPath(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
-        undo_.push_back([target, backup] { return Fs().move(LongPath(backup).c_str(), target.c_str(), 0) != FALSE; });
-        backups_.push_back(backup);
-        if (!MoveStaged(file, staged, target)) return Fail(target, ErrorText(GetLastError()), outcome);
-    }
+    DWORD error = file.aheadError;
+    if (!error && MoveStaged(file, staged, target)) return NotePlaced(file, staged);
+    if (!error) error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Fail(target, ErrorText(error), outcome);
+    // An old file: set it aside (to be put back if the commit is undone), then move in.
+    DWORD attributes = Fs().attributes(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail(target, "a folder of that name is in the way", outcome);
+    std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
+    if (!folder.backups) folder.backups = Fs().makeDirectory(LongPath(backups).c_str()) != FALSE;
+    if (!Fs().move(target.c_str(), LongPath(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
+    undo_.push_back([target, backup] { return Fs().move(LongPath(backup).c_str(), target.c_str(), 0) != FALSE; });
+    backups_.push_back(backup);
+    if (!MoveStaged(file, staged, target)) return Fail(target, ErrorText(GetLastError()), outcome);
+    return NotePlaced(file, staged);
+}
+
+// Records a file moved into its target, and how to move it back to `staged`.
+bool CabinetStage::NotePlaced(File& file, const std::wstring& staged) {
     std::size_t index = &file - files_.data();
-    undo_.push_back([this, target, staged, index] {
+    undo_.push_back([this, staged, index] {
         File& placed = files_[index];
         bool back = placed.handle != INVALID_HANDLE_VALUE ? Fs().rename(placed.handle, LongPath(staged).c_str()) != FALSE
-                                                          : Fs().move(target.c_str(), LongPath(staged).c_str(), 0) != FALSE;
+                                                          : Fs().move(placed.target.c_str(), LongPath(staged).c_str(), 0) != FALSE;
         if (back) placed.placed = false;
         return back;
     });
@@ -241,8 +283,37 @@ bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
     return true;
 }
 
+// Renames every kept file of a folder that was there at staging into place, all in one
+// batch; a file that could not go keeps the reason for PlaceFile, which sets an old file
+// in the way aside and fails the commit on anything else.
+void CabinetStage::RenameAheadIntoExistingFolders() {
+    struct Ahead {
+        File* file;
+        std::wstring staged;  // the path it was staged at
+        DWORD error;
+    };
+    std::vector<Ahead> ahead;
+    for (const std::wstring& path : order_) {
+        const Folder& folder = folders_[path];
+        if (!folder.exists) continue;
+        for (const auto& entry : folder.staged) {
+            File& file = files_[entry.second];
+            if (file.handle != INVALID_HANDLE_VALUE) ahead.push_back({&file, folder.stage + file.name, 0});
+        }
+    }
+    TwoAtATime(ahead.size(), [&ahead](std::size_t i) {
+        Ahead& one = ahead[i];
+        one.error = Fs().rename(one.file->handle, one.file->target.c_str()) ? 0 : GetLastError();
+    });
+    for (Ahead& one : ahead) {
+        if (one.error) one.file->aheadError = one.error;
+        else NotePlaced(*one.file, one.staged);
+    }
+}
+
 CabinetStage::Outcome CabinetStage::Commit() {
     Outcome outcome;
+    RenameAheadIntoExistingFolders();
     for (const std::wstring& path : order_) {
         if (CommitFolder(path, folders_[path], outcome)) continue;
         for (auto step = undo_.rbegin(); step != undo_.rend(); ++step)
@@ -260,20 +331,26 @@ CabinetStage::Outcome CabinetStage::Commit() {
     return outcome;
 }
 
-// Removes what was staged and not placed, and the emptied staging subfolders. An old
+// Removes what was staged and not placed. A staging subfolder left empty is kept for
+// the next cabinet of the run; one that could not be emptied is not used again. An old
 // file that could not be put back stays in its backup folder.
 void CabinetStage::Discard() {
-    for (File& file : files_)
-        if (file.handle != INVALID_HANDLE_VALUE) Fs().close(file.handle);
+    TwoAtATime(files_.size(), [this](std::size_t i) {
+        if (files_[i].handle != INVALID_HANDLE_VALUE) Fs().close(files_[i].handle);
+    });
     keptOpen_ = 0;
+    StageArea& area = MadeStages()[folder_];
     for (const std::wstring& path : order_) {
         const Folder& folder = folders_[path];
+        if (folder.movedWhole) continue;  // it is a folder of the content now
+        bool empty = true;
         for (const auto& entry : folder.staged) {
             const File& file = files_[entry.second];
-            if (!file.placed) DeleteStagedFile(folder.stage + file.name);
+            if (!file.placed && !DeleteStagedFile(folder.stage + file.name)) empty = false;
         }
-        if (folder.backups) Fs().removeDirectory(LongPath(BackupFolder(folder.stage)).c_str());
-        Fs().removeDirectory(LongPath(folder.stage).c_str());
+        if (folder.backups && !Fs().removeDirectory(LongPath(BackupFolder(folder.stage)).c_str())) empty = false;
+        if (empty) area.spare.push_back(folder.stage);
+        else Fs().removeDirectory(LongPath(folder.stage).c_str());
     }
     files_.clear();
     folders_.clear();
@@ -281,6 +358,9 @@ void CabinetStage::Discard() {
 }
 
 void RemoveCabinetStages() {
-    for (const std::wstring& folder : MadeStages()) Fs().removeDirectory(LongPath(folder).c_str());
+    for (const auto& [top, area] : MadeStages()) {
+        for (const std::wstring& spare : area.spare) Fs().removeDirectory(LongPath(spare).c_str());
+        Fs().removeDirectory(LongPath(top).c_str());
+    }
     MadeStages().clear();
 }

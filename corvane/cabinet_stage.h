@@ -2,7 +2,8 @@
 // are written into a staging folder of this process ("~ck<process id>" in the
 // destination), under their own names in one subfolder per target folder, so that no
 // folder collects more new names than its target does (Wine reads a whole folder to look
-// up a new name). The commit then takes the target folders in turn: one that does not
+// up a new name); a subfolder emptied by its commit serves the next cabinet of the run.
+// The commit then takes the target folders in turn: one that does not
 // exist yet receives its whole subfolder in one move; into one that exists, each new
 // file is moved, and an old file in its way is first set aside into the staging folder. When
 // any step fails, every step done is undone in reverse, so the content sees all of the
@@ -15,7 +16,6 @@
 
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -50,6 +50,7 @@ private:
         std::wstring name, target;
         bool placed = false;  // in the content now (moved alone or with its folder)
         bool keep = false;    // its handle is to be kept for the commit
+        DWORD aheadError = 0; // why its rename ahead failed (RenameAheadIntoExistingFolders)
         HANDLE handle = INVALID_HANDLE_VALUE;
     };
     struct Folder {
@@ -58,11 +59,14 @@ private:
         bool exists = false;                    // the target folder is known to be there
         bool backups = false;                   // its backup folder is made
         bool probed = false;                    // `exists` was asked of the disk at staging
+        bool movedWhole = false;                // the commit made `stage` the target folder
     };
     Folder& FolderOf(const std::wstring& targetFolder);
     bool MakeFoldersAbove(const std::wstring& folder, Outcome& outcome);
     bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);
     bool PlaceFile(Folder& folder, File& file, Outcome& outcome);
+    bool NotePlaced(File& file, const std::wstring& staged);
+    void RenameAheadIntoExistingFolders();
     bool Fail(const std::wstring& target, const std::string& reason, Outcome& outcome);
     bool MoveStaged(File& file, const std::wstring& staged, const std::wstring& to);
     void Discard();

@@ -16,6 +16,7 @@ public:
         table.write = Write;
         table.move = Move;
         table.rename = Rename;
+        table.remove = Remove;
     }
     ~FaultyFs() { CorvaneFileSystem() = CorvaneRealFileSystem(); }
     FaultyFs(const FaultyFs&) = delete;
@@ -30,6 +31,8 @@ public:
     void FailMoveAt(int n, DWORD error = ERROR_SHARING_VIOLATION, bool andAfter = false) {
         state().failMove = n, state().moveError = error, state().failLaterMoves = andAfter;
     }
+    // Every file deletion from now fails, as when another program holds the file.
+    void FailRemoves() { state().failRemoves = true; }
     int Moves() const { return state().moves; }
     int Writes() const { return state().writes; }
 
@@ -39,9 +42,10 @@ private:
         DWORD writeError = 0;
         unsigned long long budget = 0;
         bool budgeted = false;
-        int moves = 0, failMove = 0;
+        LONG moves = 0;  // counted from two threads when the commit renames two at a time
+        int failMove = 0;
         DWORD moveError = 0;
-        bool failLaterMoves = false;
+        bool failLaterMoves = false, failRemoves = false;
     };
     static State& state() {
         static State current;
@@ -66,8 +70,8 @@ private:
     // A move by path and a rename through a handle both count as moves.
     static bool MoveFails() {
         State& s = state();
-        ++s.moves;
-        if (!s.failMove || !(s.moves == s.failMove || (s.failLaterMoves && s.moves > s.failMove))) return false;
+        LONG move = InterlockedIncrement(&s.moves);
+        if (!s.failMove || !(move == s.failMove || (s.failLaterMoves && move > s.failMove))) return false;
         SetLastError(s.moveError);
         return true;
     }
@@ -76,5 +80,10 @@ private:
     }
     static BOOL Rename(HANDLE file, const wchar_t* to) {
         return MoveFails() ? FALSE : CorvaneRealFileSystem().rename(file, to);
+    }
+    static BOOL Remove(const wchar_t* path) {
+        if (!state().failRemoves) return CorvaneRealFileSystem().remove(path);
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
     }
 };

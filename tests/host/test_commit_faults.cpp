@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "cab_writer.h"
 #include "fault_fs.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
@@ -46,13 +47,14 @@ protected:
         std::size_t end = log.find_last_not_of('\n');
         return log.substr(log.rfind('\n', end) + 1);
     }
-    // The old files, all of them, as they were, read-only one included; no leftovers.
+    // The old files, all of them, as they were, read-only one included; no leftovers
+    // (the staging folder stays for the run, with empty subfolders at most).
     void ExpectOldContent(const std::string& scenario) {
         EXPECT_EQ(Files(dir.Below("dest")), before) << scenario;
         EXPECT_TRUE(GetFileAttributesA((destination + "\\empty.txt").c_str()) & FILE_ATTRIBUTE_READONLY) << scenario;
         for (const auto& entry : fs::directory_iterator(dir.Below("dest")))
             if (entry.is_directory()) {
-                EXPECT_TRUE(fs::is_empty(entry.path())) << scenario << ": " << entry.path();
+                EXPECT_TRUE(Files(entry.path()).empty()) << scenario << ": " << entry.path();
             }
     }
     ScratchDir dir;
@@ -115,10 +117,48 @@ TEST_F(CommitFaultTest, AFailedCommitOfNewFilesLeavesNone) {
     }
 }
 
-// When putting back fails too, the log says so instead of "nothing replaced".
+// Many files into a folder that is there, half of them replacing old ones: the commit
+// renames two at a time, and a move that fails in that batch or after it still leaves
+// the old content. (300 renames ahead, 150 of which find an old file in the way; then
+// those 150 set their old file aside and move in.)
+TEST_F(CommitFaultTest, AFailedMoveAmongManyPutsEverythingBack) {
+    for (int i = 0; i < 300; i += 2) dir.Write("dest\\f" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i) + ".txt", "old");
+    before = Files(dir.Below("dest"));
+    for (int n : {1, 300, 301, 600}) {
+        FaultyFs faults;
+        faults.FailMoveAt(n);
+        EXPECT_EQ(Install("many.cab"), 0) << "move " << n;
+        ExpectOldContent("move " + std::to_string(n));
+    }
+    FaultyFs none;
+    EXPECT_EQ(Install("many.cab"), 1);
+    EXPECT_EQ(none.Moves(), 600);
+    EXPECT_EQ(ReadAll(destination + "\\f000.txt"), "file 000\n");
+    EXPECT_EQ(ReadAll(destination + "\\f299.txt"), "file 299\n");
+}
+
+// Staged files of a failed cabinet that cannot be deleted (another program holds them)
+// never reach the content with a later cabinet, whose new folder is moved in whole.
+TEST_F(CommitFaultTest, LeftoversOfAFailedCabinetStayOutOfTheNext) {
+    {
+        FaultyFs faults;
+        faults.ShortWriteAt(2);  // in b.bin, with a.txt staged whole
+        faults.FailRemoves();
+        EXPECT_EQ(Install(), 0);
+    }
+    std::string cab = dir.Text() + "\\fresh.cab";
+    CabWriter().Add("fresh/new.txt", "new").Write(cab);
+    ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
+    EXPECT_EQ(Files(dir.Below("dest\\fresh")).size(), 1u) << "leftovers moved in with fresh\\new.txt";
+    EXPECT_EQ(ReadAll(destination + "\\fresh\\new.txt"), "new");
+}
+
+// When putting back fails too, the log says so instead of "nothing replaced". (Moves 1
+// to 3 find the three old files in the way, 4 and 5 replace a.txt; from 6 on every move
+// fails, so a.txt cannot be put back.)
 TEST_F(CommitFaultTest, AFailedRollBackIsNotReportedAsClean) {
     FaultyFs faults;
-    faults.FailMoveAt(4, ERROR_ACCESS_DENIED, true);
+    faults.FailMoveAt(6, ERROR_ACCESS_DENIED, true);
     EXPECT_EQ(Install(), 0);
     EXPECT_NE(LastLogLine().find("NOT everything could be put back"), std::string::npos) << LastLogLine();
     EXPECT_EQ(LastLogLine().find("nothing replaced"), std::string::npos) << LastLogLine();
