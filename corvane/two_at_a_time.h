@@ -1,8 +1,8 @@
 // Runs many independent file-system calls two at a time. Under Wine each such call (a
 // rename, a close) is one round trip to the Wine server, and most of its time goes to
 // waiting: for the server to wake and for its answer to come back. With two calls in
-// flight the server goes from one straight to the next, and the commit of a cabinet of
-// small files into folders that are there already takes about half as long.
+// flight the server goes from one straight to the next: the renames of a cabinet of small
+// files into folders that are there already take some 40 % less time.
 #pragma once
 
 #include <cstddef>
