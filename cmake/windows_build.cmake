@@ -54,7 +54,7 @@ target_link_libraries(bare_fdi PRIVATE cabinet)
 
 # The mutation run of make fuzz: damaged cabinets through InstallCab.
 add_executable(cab_mutate tests/fuzz/cab_mutate.cpp corvane/cabinet_names.cpp)
-target_include_directories(cab_mutate PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(cab_mutate PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(cab_mutate PRIVATE Corvane cabinet)
 
 include(cmake/windows_tests.cmake)

@@ -1,6 +1,7 @@
 #include "cabinet_names.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -17,35 +18,40 @@ bool IsDeviceName(const std::string& part) {
            base[3] >= '1' && base[3] <= '9';
 }
 
-}  // namespace
-
-bool IsDeviceCabinetName(const std::string& stored) {
-    std::string relative = stored;
-    for (char& c : relative)
+// The name with `/` turned into `\`, and its components (empty ones included).
+std::string WithBackslashes(std::string name) {
+    for (char& c : name)
         if (c == '/') c = '\\';
+    return name;
+}
+
+std::vector<std::string> Components(const std::string& name) {
+    std::vector<std::string> parts;
     for (std::size_t start = 0;;) {
-        std::size_t end = relative.find('\\', start);
-        if (IsDeviceName(relative.substr(start, end == std::string::npos ? end : end - start))) return true;
-        if (end == std::string::npos) return false;
+        std::size_t end = name.find('\\', start);
+        parts.push_back(name.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return parts;
         start = end + 1;
     }
 }
 
+}  // namespace
+
+bool IsDeviceCabinetName(const std::string& stored) {
+    for (const std::string& part : Components(WithBackslashes(stored)))
+        if (IsDeviceName(part)) return true;
+    return false;
+}
+
 bool SafeCabinetName(const std::string& stored, std::string& relative) {
-    relative = stored;
-    for (char& c : relative)
-        if (c == '/') c = '\\';
+    relative = WithBackslashes(stored);
     if (relative.empty()) return false;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = relative.find('\\', start);
-        std::string part = relative.substr(start, end == std::string::npos ? end : end - start);
+    for (const std::string& part : Components(relative)) {
         // Win32 drops trailing dots and blanks, so "..." or ".. " would climb too.
         if (part.empty() || part.back() == '.' || part.back() == ' ') return false;
         for (unsigned char c : part)
             if (c < 0x20 || std::strchr(":*?\"<>|", c)) return false;
         if (IsDeviceName(part)) return false;
-        if (end == std::string::npos) return true;
-        start = end + 1;
     }
+    return true;
 }

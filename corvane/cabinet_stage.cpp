@@ -21,7 +21,6 @@ bool ProcessAlive(DWORD pid) {
     return alive;
 }
 
-
 std::wstring Hex(std::size_t number) {
     wchar_t text[20];
     std::swprintf(text, 20, L"%zx", number);
@@ -39,15 +38,6 @@ std::wstring Upper(const std::wstring& name) {
     return upper;
 }
 
-// Deletes a staged or set-aside file, clearing its read-only attribute when in the way.
-bool DeleteStagedFile(const std::wstring& path) {
-    if (Fs().remove(LongPath(path).c_str())) return true;
-    DWORD attributes = Fs().attributes(LongPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
-    Fs().setAttributes(LongPath(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return Fs().remove(LongPath(path).c_str()) != FALSE;
-}
-
 // Removes a staging folder and what it holds (files, and one level of subfolders).
 void ClearFolder(const std::wstring& folder, int depth = 1) {
     WIN32_FIND_DATAW entry;
@@ -57,7 +47,7 @@ void ClearFolder(const std::wstring& folder, int depth = 1) {
         if (name == L"." || name == L"..") continue;
         bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-        if (!directory) DeleteStagedFile(folder + name);
+        if (!directory) DeleteEvenReadOnly(folder + name);
         else if (!link && depth > 0) ClearFolder(folder + name + L"\\", depth - 1);
     }
     Fs().removeDirectory(LongPath(folder).c_str());
@@ -95,6 +85,25 @@ std::wstring FolderPart(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
+// Where the old files of a target folder are set aside: beside its staging subfolder,
+// under a name no staging subfolder has (those are plain hexadecimal numbers).
+std::wstring BackupFolder(const std::wstring& stage) {
+    return stage.substr(0, stage.size() - 1) + L"o\\";
+}
+
+std::wstring WithoutSlash(const std::wstring& folder) {
+    return folder.substr(0, folder.size() - 1);
+}
+
+// Makes the staging subfolder `stage`, and the staging folder again when it was removed
+// with its tree since it was made.
+void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
+    if (!Fs().makeDirectory(LongPath(stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
+        Fs().makeDirectory(LongPath(top).c_str());
+        Fs().makeDirectory(LongPath(stage).c_str());
+    }
+}
+
 }  // namespace
 
 CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
@@ -105,25 +114,6 @@ CabinetStage::CabinetStage(const std::wstring& destination) : destination_(desti
 
 CabinetStage::~CabinetStage() {
     Discard();
-}
-
-// Where the old files of a target folder are set aside: beside its staging subfolder,
-// under a name no staging subfolder has (those are plain hexadecimal numbers).
-static std::wstring BackupFolder(const std::wstring& stage) {
-    return stage.substr(0, stage.size() - 1) + L"o\\";
-}
-
-static std::wstring WithoutSlash(const std::wstring& folder) {
-    return folder.substr(0, folder.size() - 1);
-}
-
-// Makes the staging subfolder `stage`, and the staging folder again when it was removed
-// with its tree since it was made.
-static void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
-    if (!Fs().makeDirectory(LongPath(stage).c_str()) && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        Fs().makeDirectory(LongPath(top).c_str());
-        Fs().makeDirectory(LongPath(stage).c_str());
-    }
 }
 
 CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
@@ -149,7 +139,7 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
     auto earlier = folder.staged.find(key);
     if (earlier != folder.staged.end()) {
         // The same name again: the later file wins, as it would on disk.
-        DeleteStagedFile(folder.stage + files_[earlier->second].name);
+        DeleteEvenReadOnly(folder.stage + files_[earlier->second].name);
     }
     // A file for a folder that is there already is renamed through its handle, kept open
     // from here to the commit (up to a bound, for the process's sake).
@@ -323,7 +313,7 @@ CabinetStage::Outcome CabinetStage::Commit() {
         Discard();
         return outcome;
     }
-    for (const std::wstring& backup : backups_) DeleteStagedFile(backup);
+    for (const std::wstring& backup : backups_) DeleteEvenReadOnly(backup);
     undo_.clear();
     backups_.clear();
     outcome.committed = true;
@@ -346,7 +336,7 @@ void CabinetStage::Discard() {
         bool empty = true;
         for (const auto& entry : folder.staged) {
             const File& file = files_[entry.second];
-            if (!file.placed && !DeleteStagedFile(folder.stage + file.name)) empty = false;
+            if (!file.placed && !DeleteEvenReadOnly(folder.stage + file.name)) empty = false;
         }
         if (folder.backups && !Fs().removeDirectory(LongPath(BackupFolder(folder.stage)).c_str())) empty = false;
         if (empty) area.spare.push_back(folder.stage);

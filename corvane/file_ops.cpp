@@ -60,8 +60,7 @@ bool DeleteOneFile(const std::wstring& path) {
     DWORD attributes = Fs().attributes(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     if (DryRun()) return DeleteBlocker(path) == 0;
-    ClearReadOnly(path, attributes);
-    return Fs().remove(path.c_str()) != 0;
+    return DeleteEvenReadOnly(path);
 }
 
 bool RemoveTree(const std::wstring& dir, bool removeSelf) {

@@ -112,3 +112,12 @@ DWORD DeleteBlocker(const std::wstring& path) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
     return file.Valid() ? 0 : GetLastError();
 }
+
+bool DeleteEvenReadOnly(const std::wstring& path) {
+    std::wstring whole = LongPath(path);
+    if (Fs().remove(whole.c_str())) return true;
+    DWORD attributes = Fs().attributes(whole.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    Fs().setAttributes(whole.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    return Fs().remove(whole.c_str()) != FALSE;
+}

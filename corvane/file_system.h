@@ -90,6 +90,9 @@ std::wstring LongPath(const std::wstring& path);
 // Makes every missing folder of `path` up to its last separator, from index `from` on.
 void MakeFolders(const std::wstring& path, std::size_t from);
 
+// Deletes the file `path`, clearing its read-only attribute when that is in the way.
+bool DeleteEvenReadOnly(const std::wstring& path);
+
 // 0 when `path` could be deleted or renamed now (no open of it denies deleting), else
 // the error an attempt meets (ERROR_SHARING_VIOLATION when another program holds it).
 DWORD DeleteBlocker(const std::wstring& path);

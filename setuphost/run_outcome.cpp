@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "extension/content_names.h"
+
 namespace {
 
 bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
@@ -61,11 +63,11 @@ void RunSummary::Note(const std::string& time, const std::string& tag, const std
         facts = Facts();  // a new run of this process: what came before is not this run
         facts.startTime = time;
     }
-    else if (tag == "_FindAlmanorSemaphore()") facts.lockHeldIn = value;
-    else if (tag == "_FindDestinationRoot()") facts.noRoot = value;
-    else if (tag == "_BuildContentPath()") facts.pathTooLong = value;
-    else if (tag == "_GetModuleVersion()") facts.noModuleVersion = value.substr(0, value.find(": "));
-    else if (tag == "_FindKordalin()") facts.upToDate = value;
+    else if (tag == content::kTagLockRefused) facts.lockHeldIn = value;
+    else if (tag == content::kTagNoRoot) facts.noRoot = value;
+    else if (tag == content::kTagPathTooLong) facts.pathTooLong = value;
+    else if (tag == content::kTagNoModuleVersion) facts.noModuleVersion = value.substr(0, value.find(": "));
+    else if (tag == content::kTagUpToDate) facts.upToDate = value;
     else if (tag == "GetFileVersion()") facts.versions.push_back(AfterColon(value, ": "));
     else if (tag == "InstallCab()") NoteUnpack(value);
     else if (tag == "RemoveFile()" && Contains(value, ".cab: "))

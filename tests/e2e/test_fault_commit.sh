@@ -29,7 +29,7 @@ expect_failed_keeping() {
     grep -q '^old ' "$content/$file" || fail "$2: $file was replaced although the package failed"
   done
   pass
-  [ -z "$(find "$content" -name '~ck*' -mindepth 2)" ] || fail "staging left among the content"
+  [ -z "$(find "$content" -name '~ck*')" ] || fail "staging left behind: $(find "$content" -name '~ck*' | head -3)"
   pass
 }
 complete_run() {

@@ -20,6 +20,7 @@
 #include "bench/plain_fdi.h"
 #include "corvane/cabinet_names.h"
 #include "host/corvane.h"
+#include "host/host_test_support.h"
 
 namespace {
 
@@ -30,13 +31,8 @@ std::atomic<unsigned long> progress{0};
 std::string work;
 
 Bytes ReadFileBytes(const std::string& path) {
-    Bytes bytes;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        unsigned char buffer[65536];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.insert(bytes.end(), buffer, buffer + got);
-        std::fclose(f);
-    }
-    return bytes;
+    std::string bytes = ReadAll(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 void WriteFileBytes(const std::string& path, const void* data, std::size_t size) {
@@ -57,8 +53,7 @@ void ListTree(const std::string& dir, const std::string& prefix, Tree& tree) {
             ListTree(dir + "\\" + name, prefix + name + "\\", tree);
             tree[prefix + name + "\\"] = "";
         } else {
-            Bytes bytes = ReadFileBytes(dir + "\\" + name);
-            tree[prefix + name] = std::string(bytes.begin(), bytes.end());
+            tree[prefix + name] = ReadAll(dir + "\\" + name);
         }
     } while (FindNextFileA(search, &entry));
     FindClose(search);
