@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <fdi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -39,10 +40,13 @@ struct Extraction {
     unsigned long expected = 0; // its size as the cabinet records it
     unsigned long written = 0;  // what was written of it so far
     std::string refusedName;    // the first stored name that may not be written
+    NameCheck refusal;          // what is wrong with it
     std::string overlongName;   // the first stored name whose path would be too long
     std::string writeFailure;   // the first file that could not be written whole, and why
+    std::string readFailure;    // why the cabinet could not be read, when a read failed
     std::size_t files = 0;
     unsigned long long bytes = 0;
+    bool empty = false;         // read whole, and no file in it: damaged
 };
 
 Extraction* active = nullptr;  // FDI's file callbacks carry no context of their own
@@ -58,9 +62,17 @@ FNOPEN(OpenCabinet) {
     return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(file);
 }
 
+// FDI does not look at a failed read everywhere either (Wine's then goes on with what
+// the buffer held, names included), so a failed read or seek fails the cabinet here.
+void NoteReadFailure() {
+    if (active && active->readFailure.empty()) active->readFailure = ErrorText(GetLastError());
+}
+
 FNREAD(ReadCallback) {
     DWORD done = 0;
-    return Fs().read(reinterpret_cast<HANDLE>(hf), pv, cb, &done) ? done : static_cast<UINT>(-1);
+    if (Fs().read(reinterpret_cast<HANDLE>(hf), pv, cb, &done)) return done;
+    NoteReadFailure();
+    return static_cast<UINT>(-1);
 }
 
 void NoteWriteFailure(Extraction& run, const std::string& why) {
@@ -89,18 +101,24 @@ FNCLOSE(CloseCallback) {
 FNSEEK(SeekCallback) {
     DWORD method = seektype == SEEK_CUR ? FILE_CURRENT : seektype == SEEK_END ? FILE_END : FILE_BEGIN;
     DWORD at = Fs().seek(reinterpret_cast<HANDLE>(hf), dist, method);
-    return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<long>(at);
+    if (at != INVALID_SET_FILE_POINTER) return static_cast<long>(at);
+    NoteReadFailure();
+    return -1;
 }
 
 // Where a stored name goes, or "" (with the reason noted) when it must not be written.
 std::wstring TargetOf(Extraction& run, const FDINOTIFICATION* note) {
     const char* stored = note->psz1 ? note->psz1 : "";
     std::string relative;
+    NameCheck check = CheckCabinetName(stored, relative);
     std::wstring name;
-    if (SafeCabinetName(stored, relative))
+    if (check.fault == NameFault::None) {
         name = Widen(relative.c_str(), (note->attribs & _A_NAME_IS_UTF) ? CP_UTF8 : CP_ACP);
-    if (name.empty()) {
+        if (name.empty()) check.fault = NameFault::NotText;
+    }
+    if (check.fault != NameFault::None) {
         run.refusedName = stored;
+        run.refusal = check;
         return L"";
     }
     std::wstring target = run.destination + name;
@@ -141,8 +159,9 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     run.output = INVALID_HANDLE_VALUE;
     if (file != kDrySink) {
         FILETIME local, stamp;
-        if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp))
-            Fs().setTimes(file, &stamp);
+        if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
+            !Fs().setTimes(file, &stamp))
+            NoteWriteFailure(run, "cannot set its time: " + ErrorText(GetLastError()));
         if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
     }
     if (run.writeFailure.empty() && run.written != run.expected)
@@ -176,7 +195,8 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
     active = nullptr;
     if (run.output != INVALID_HANDLE_VALUE && run.output != kDrySink) Fs().close(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
-    return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty();
+    return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty() &&
+           run.readFailure.empty();
 }
 
 const char* Reason(const ERF& error) {
@@ -193,19 +213,34 @@ const char* Reason(const ERF& error) {
     }
 }
 
+// What is wrong with a refused name, as the log says it.
+std::string Refusal(const std::string& name, const NameCheck& check, const char* destination) {
+    std::string refused = "refused, the name '" + name + "' ";
+    char shown[8];
+    switch (check.fault) {
+        case NameFault::Escapes: return refused + "would be written outside " + destination;
+        case NameFault::Device: return refused + "is a device on Windows; nothing written";
+        case NameFault::Character:
+            std::snprintf(shown, sizeof shown, check.character < 0x20 ? "0x%02X" : "'%c'", check.character);
+            return refused + "holds a character Windows does not allow in a file name (" + shown + "); nothing written";
+        case NameFault::NotText: return refused + "is not text in its code page; nothing written";
+        default: return refused + "is empty, has an empty part, or has a part ending in a dot or blank; nothing written";
+    }
+}
+
 std::string Outcome(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
                     const char* destination) {
     const char* failed = run.dry ? "would fail, " : "failed, ";
     const char* nothing = run.dry ? "" : "; nothing replaced";
     if (commit.committed)
-        return std::to_string(run.files) + (run.dry ? " files would be unpacked into " : " files unpacked into ") +
-               destination + ", " + std::to_string(run.bytes) + " bytes";
-    if (!run.refusedName.empty() && IsDeviceCabinetName(run.refusedName))
-        return "refused, the name '" + run.refusedName + "' is a device on Windows; nothing written";
-    if (!run.refusedName.empty())
-        return "refused, the name '" + run.refusedName + "' would be written outside " + destination;
+        return std::to_string(run.files) + (run.files == 1 ? " file" : " files") +
+               (run.dry ? " would be unpacked into " : " unpacked into ") + destination + ", " +
+               std::to_string(run.bytes) + " bytes";
+    if (!run.refusedName.empty()) return Refusal(run.refusedName, run.refusal, destination);
+    if (run.empty) return failed + std::string("damaged cabinet: it holds no file") + nothing;
     if (!run.overlongName.empty())
         return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
+    if (!run.readFailure.empty()) return failed + std::string("cannot read the cabinet: ") + run.readFailure + nothing;
     if (!run.writeFailure.empty()) return failed + run.writeFailure + nothing;
     if (!read) return failed + std::string(Reason(error)) + nothing;
     std::string text = failed + std::string("cannot replace ") + Narrow(commit.failedTarget) + ": " + commit.reason;
@@ -281,6 +316,11 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
                          SeekCallback, cpuUNKNOWN, &error);
     if (!fdi) return 0;
     bool read = RunPass(fdi, name, folder, run, error);
+    // A package with no file would "unpack" into nothing and be taken for done.
+    if (read && run.total == 0) {
+        run.empty = true;
+        read = false;
+    }
     if (read) {
         run.secondPass = true;
         if (!run.dry) {

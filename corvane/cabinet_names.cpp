@@ -18,13 +18,14 @@ bool IsDeviceName(const std::string& part) {
            base[3] >= '1' && base[3] <= '9';
 }
 
-// The name with `/` turned into `\`, and its components (empty ones included).
+// The name with `/` turned into `\`.
 std::string WithBackslashes(std::string name) {
     for (char& c : name)
         if (c == '/') c = '\\';
     return name;
 }
 
+// The components of a name, empty ones included.
 std::vector<std::string> Components(const std::string& name) {
     std::vector<std::string> parts;
     for (std::size_t start = 0;;) {
@@ -35,23 +36,37 @@ std::vector<std::string> Components(const std::string& name) {
     }
 }
 
-}  // namespace
-
-bool IsDeviceCabinetName(const std::string& stored) {
-    for (const std::string& part : Components(WithBackslashes(stored)))
-        if (IsDeviceName(part)) return true;
-    return false;
+// Win32 drops trailing dots and blanks, so "...", ".. " and ".." all climb.
+bool Climbs(const std::string& part) {
+    return part.find_first_not_of(". ") == std::string::npos && part.find("..") != std::string::npos;
 }
 
-bool SafeCabinetName(const std::string& stored, std::string& relative) {
+bool Absolute(const std::string& name) {
+    bool drive = name.size() >= 2 && name[1] == ':' &&
+                 ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+    return drive || (!name.empty() && name[0] == '\\');
+}
+
+NameCheck FaultOfPart(const std::string& part) {
+    for (unsigned char c : part)
+        if (c < 0x20 || std::strchr(":*?\"<>|", c)) return {NameFault::Character, c};
+    if (part.empty() || part.back() == '.' || part.back() == ' ') return {NameFault::Malformed, 0};
+    if (IsDeviceName(part)) return {NameFault::Device, 0};
+    return {};
+}
+
+}  // namespace
+
+NameCheck CheckCabinetName(const std::string& stored, std::string& relative) {
     relative = WithBackslashes(stored);
-    if (relative.empty()) return false;
-    for (const std::string& part : Components(relative)) {
-        // Win32 drops trailing dots and blanks, so "..." or ".. " would climb too.
-        if (part.empty() || part.back() == '.' || part.back() == ' ') return false;
-        for (unsigned char c : part)
-            if (c < 0x20 || std::strchr(":*?\"<>|", c)) return false;
-        if (IsDeviceName(part)) return false;
+    if (relative.empty()) return {NameFault::Malformed, 0};
+    std::vector<std::string> parts = Components(relative);
+    if (Absolute(relative)) return {NameFault::Escapes, 0};
+    for (const std::string& part : parts)
+        if (Climbs(part)) return {NameFault::Escapes, 0};
+    for (const std::string& part : parts) {
+        NameCheck check = FaultOfPart(part);
+        if (check.fault != NameFault::None) return check;
     }
-    return true;
+    return {};
 }

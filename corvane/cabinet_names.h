@@ -1,13 +1,28 @@
-// Which names stored in a cabinet may be written below a destination directory.
+// Which names stored in a cabinet may be written below a destination directory, and
+// what is wrong with the others.
 #pragma once
 
 #include <string>
 
-// Turns `/` into `\` and accepts only a relative name that stays below the destination:
-// not empty, no leading separator, no drive letter or stream (':'), no empty component,
-// none ending in a dot or blank (so no "." or ".."), no control or wildcard characters,
-// and no component that Windows takes for a device (CON, NUL, COM1, "lpt1.txt", ...).
-bool SafeCabinetName(const std::string& stored, std::string& relative);
+enum class NameFault {
+    None,
+    Escapes,        // absolute, a drive or share, or a part of dots only such as ".."
+    Device,         // a part Windows takes for a device: CON, NUL, COM1, "lpt1.txt", ...
+    Character,      // a character Windows does not allow in a file name (`character`)
+    Malformed,      // empty, an empty part, or a part ending in a dot or blank
+    NotText,        // not text in the name's code page (found on conversion, not here)
+};
 
-// True when a component of the stored name is a device name: the reason a refusal gives.
-bool IsDeviceCabinetName(const std::string& stored);
+struct NameCheck {
+    NameFault fault = NameFault::None;
+    unsigned char character = 0;  // the character refused, for NameFault::Character
+};
+
+// Turns `/` into `\` in `relative` and accepts only a name that stays below the
+// destination and that Windows writes under that very name. An escape is reported
+// before any other fault of the same name.
+NameCheck CheckCabinetName(const std::string& stored, std::string& relative);
+
+inline bool SafeCabinetName(const std::string& stored, std::string& relative) {
+    return CheckCabinetName(stored, relative).fault == NameFault::None;
+}

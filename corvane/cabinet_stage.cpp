@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "file_system.h"
+#include "host/corvane.h"
+#include "run_mode.h"
 #include "two_at_a_time.h"
 
 namespace {
@@ -25,17 +27,6 @@ std::wstring Hex(std::size_t number) {
     wchar_t text[20];
     std::swprintf(text, 20, L"%zx", number);
     return text;
-}
-
-// The name as the file system compares it (one-to-one upper case). Kernel32's mapping,
-// not user32's CharUpperBuffW: loading user32 makes every Wine process join a window
-// station and a desktop, some ten milliseconds for nothing.
-std::wstring Upper(const std::wstring& name) {
-    std::wstring upper(name.size(), L'\0');
-    int size = static_cast<int>(name.size());
-    if (size && LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), size, &upper[0], size) != size)
-        return name;
-    return upper;
 }
 
 // Removes a staging folder and what it holds (files, and one level of subfolders).
@@ -67,18 +58,17 @@ std::map<std::wstring, StageArea>& MadeStages() {
     return made;
 }
 
-void RemoveStaleFolders(const std::wstring& destination) {
-    WIN32_FIND_DATAW entry;
-    FsSearch search((destination + kStagePrefix + L"*").c_str(), entry);
-    for (bool more = search.Found(); more; more = search.Next(entry)) {
-        wchar_t* end = nullptr;
-        const wchar_t* digits = entry.cFileName + kStagePrefixLength;
-        unsigned long pid = std::wcstoul(digits, &end, 16);
-        bool stageFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && end && *end == L'\0' &&
-                           end != digits;
-        if (stageFolder && pid != GetCurrentProcessId() && !ProcessAlive(pid))
-            ClearFolder(destination + entry.cFileName + L"\\");
-    }
+// The process id in a leftover's name: "~ck<hex>" for a staging folder, "NAME.~ck<hex>"
+// for a copy under way; 0 when the name is neither.
+DWORD LeftoverOwner(const WIN32_FIND_DATAW& entry) {
+    std::wstring name = entry.cFileName;
+    std::size_t mark = name.rfind(kStagePrefix);
+    bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (mark == std::wstring::npos || (folder ? mark != 0 : mark == 0 || name[mark - 1] != L'.')) return 0;
+    const wchar_t* digits = name.c_str() + mark + kStagePrefixLength;
+    wchar_t* end = nullptr;
+    unsigned long pid = std::wcstoul(digits, &end, 16);
+    return end != digits && *end == L'\0' ? pid : 0;
 }
 
 std::wstring FolderPart(const std::wstring& path) {
@@ -107,8 +97,9 @@ void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
 }  // namespace
 
 CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
-    folder_ = destination + kStagePrefix + Hex(GetCurrentProcessId()) + L"\\";
-    if (MadeStages().emplace(folder_, StageArea()).second) RemoveStaleFolders(destination);
+    folder_ = destination + ProcessMark() + L"\\";
+    if (!MadeStages().count(folder_)) ClearLeftovers(destination);
+    MadeStages().emplace(folder_, StageArea());
     Fs().makeDirectory(LongPath(folder_).c_str());
 }
 
@@ -135,7 +126,7 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
     std::wstring folderPath = FolderPart(target);
     Folder& folder = FolderOf(folderPath);
     File file{target.substr(folderPath.size()), target};
-    std::wstring key = Upper(file.name);
+    std::wstring key = UpperName(file.name);
     auto earlier = folder.staged.find(key);
     if (earlier != folder.staged.end()) {
         // The same name again: the later file wins, as it would on disk.
@@ -185,7 +176,7 @@ bool CabinetStage::Fail(const std::wstring& target, const std::string& reason, O
 // Makes every missing folder above `folder` (which ends in a backslash), each looked at
 // once; the folders made are removed again when the commit is undone.
 bool CabinetStage::MakeFoldersAbove(const std::wstring& folder, Outcome& outcome) {
-    for (std::size_t at = folder.find(L'\\', destination_.size()); at + 1 < folder.size();
+    for (std::size_t at = folder.find(L'\\', destination_.size()); at != std::wstring::npos && at + 1 < folder.size();
          at = folder.find(L'\\', at + 1)) {
         std::wstring level = folder.substr(0, at);
         Folder& known = folders_[level + L"\\"];
@@ -345,6 +336,26 @@ void CabinetStage::Discard() {
     files_.clear();
     folders_.clear();
     order_.clear();
+}
+
+std::wstring ProcessMark() {
+    return kStagePrefix + Hex(GetCurrentProcessId());
+}
+
+void ClearLeftovers(const std::wstring& folder) {
+    if (DryRun()) return;
+    WIN32_FIND_DATAW entry;
+    FsSearch search((LongPath(folder) + L"*" + kStagePrefix + L"*").c_str(), entry);
+    for (bool more = search.Found(); more; more = search.Next(entry)) {
+        DWORD owner = LeftoverOwner(entry);
+        bool mine = owner == GetCurrentProcessId();
+        if (!owner || (mine && MadeStages().count(folder + entry.cFileName + L"\\")) || (!mine && ProcessAlive(owner)))
+            continue;
+        std::wstring path = folder + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ClearFolder(path + L"\\");
+        else DeleteEvenReadOnly(path);
+        Log("ClearLeftovers()", (Narrow(path) + ": left by a setup that was stopped; removed").c_str());
+    }
 }
 
 void RemoveCabinetStages() {

@@ -7,9 +7,9 @@
 // exist yet receives its whole subfolder in one move; into one that exists, each new
 // file is moved, and an old file in its way is first set aside into the staging folder. When
 // any step fails, every step done is undone in reverse, so the content sees all of the
-// cabinet or none of it. A staging folder left by a process that died (a killed setup)
-// is cleared by the next extraction into the same destination; that run unpacks the
-// package again.
+// cabinet or none of it. A staging folder left by a process that died (a killed setup),
+// and a copy it left under way (CopyCreateFile), are cleared by the next host operation
+// that writes or deletes in that folder; that run unpacks the package again.
 #pragma once
 
 #include <windows.h>
@@ -84,3 +84,13 @@ private:
 // Removes the staging folders this process made (at the end of a run, and when the host
 // library is unloaded).
 void RemoveCabinetStages();
+
+// "~ck<process id>": the mark of what this process keeps in a folder only while it works
+// there, a staging folder or a copy under way ("NAME.~ck<process id>").
+std::wstring ProcessMark();
+
+// Removes from `folder` (ends in a backslash) what host processes that were stopped left
+// there: staging folders and copies under way of processes that are gone, and this
+// process's own from an earlier run (an id is used again once its process ended), but
+// never a staging folder this run is using. Logged; nothing in a dry run.
+void ClearLeftovers(const std::wstring& folder);

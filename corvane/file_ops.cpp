@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <string>
 
+#include "cabinet_stage.h"
 #include "file_system.h"
 #include "host/corvane.h"
 #include "run_mode.h"
@@ -41,7 +42,7 @@ bool RunningUnderWine() {
 // so there the link is left in place rather than risk anything outside the tree.
 bool RemoveLink(const std::wstring& path) {
     if (RunningUnderWine()) return false;
-    return Fs().removeDirectory(path.c_str()) != 0;
+    return Fs().removeDirectory(LongPath(path).c_str()) != 0;
 }
 
 // "C:", "C:\", "\" and "\\server\share" name whole volumes: never removed as a tree.
@@ -57,17 +58,19 @@ bool IsVolumeRoot(const std::string& path) {
 // Deletes one file, read-only or not; never a directory. A dry run only checks that the
 // file is there and that nothing holds it against deleting.
 bool DeleteOneFile(const std::wstring& path) {
-    DWORD attributes = Fs().attributes(path.c_str());
+    DWORD attributes = Fs().attributes(LongPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     if (DryRun()) return DeleteBlocker(path) == 0;
     return DeleteEvenReadOnly(path);
 }
 
+// Paths below the tree may be longer than a plain path allows (a tree renamed to a
+// longer name keeps its deepest files), so each goes whole to the system.
 bool RemoveTree(const std::wstring& dir, bool removeSelf) {
     bool allGone = true;
     WIN32_FIND_DATAW entry;
     {
-        FsSearch search(Join(dir, L"*").c_str(), entry);
+        FsSearch search(LongPath(Join(dir, L"*")).c_str(), entry);
         for (bool more = search.Found(); more; more = search.Next(entry)) {
             std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -84,8 +87,9 @@ bool RemoveTree(const std::wstring& dir, bool removeSelf) {
         }
     }
     if (!removeSelf) return allGone;
-    ClearReadOnly(dir, Fs().attributes(dir.c_str()));
-    return Fs().removeDirectory(dir.c_str()) && allGone;
+    std::wstring whole = LongPath(dir);
+    ClearReadOnly(whole, Fs().attributes(whole.c_str()));
+    return Fs().removeDirectory(whole.c_str()) && allGone;
 }
 
 // Copies `source` into `copy`, all of it, with the source's time; "" or the reason.
@@ -105,7 +109,8 @@ std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
         if (put != got) return ErrorText(ERROR_DISK_FULL);
     }
     FILETIME stamp;
-    if (Fs().times(from.Get(), &stamp)) Fs().setTimes(to.Get(), &stamp);
+    if (!Fs().times(from.Get(), &stamp) || !Fs().setTimes(to.Get(), &stamp))
+        return "cannot give the copy the source's time: " + ErrorText(GetLastError());
     if (!to.Close()) return ErrorText(GetLastError());
     return "";
 }
@@ -134,6 +139,7 @@ int SafeDeleteFile(const char* path) {
 int RemoveFile(const char* dir, const char* pattern) {
     if (Empty(dir) || Empty(pattern) || std::strpbrk(pattern, "\\/:")) return 0;
     std::wstring folder = Widen(dir);
+    ClearLeftovers(Join(folder, L""));
     WIN32_FIND_DATAW entry;
     int deleted = 0, failed = 0;
     {
@@ -171,9 +177,7 @@ int RemoveDirTree(const char* dir, int removeSelf) {
 int CopyCreateFile(const char* source, const char* destination) {
     if (Empty(source) || Empty(destination)) return 0;
     std::wstring target = Widen(destination);
-    wchar_t suffix[24];
-    std::swprintf(suffix, 24, L".~ck%lx", GetCurrentProcessId());
-    std::wstring copy = LongPath(target + suffix);
+    std::wstring copy = LongPath(target + L"." + ProcessMark());
     if (DryRun()) {
         FsHandle from(Fs().create(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
         bool over = Fs().attributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -185,6 +189,7 @@ int CopyCreateFile(const char* source, const char* destination) {
         return from.Valid() ? 1 : 0;
     }
     MakeFolders(target, 3);
+    ClearLeftovers(target.substr(0, target.find_last_of(L"\\/") + 1));
     std::string failure = CopyWhole(Widen(source), copy);
     if (failure.empty()) {
         ClearReadOnly(target, Fs().attributes(target.c_str()));

@@ -76,6 +76,16 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
+// Kernel32's mapping, not user32's CharUpperBuffW: loading user32 makes every Wine
+// process join a window station and a desktop, some ten milliseconds for nothing.
+std::wstring UpperName(const std::wstring& name) {
+    std::wstring upper(name.size(), L'\0');
+    int size = static_cast<int>(name.size());
+    if (size && LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), size, &upper[0], size) != size)
+        return name;
+    return upper;
+}
+
 std::string ErrorText(DWORD error) {
     switch (error) {
         case ERROR_DISK_FULL:
@@ -102,9 +112,12 @@ std::wstring LongPath(const std::wstring& path) {
 }
 
 void MakeFolders(const std::wstring& path, std::size_t from) {
-    for (std::size_t at = path.find_first_of(L"\\/", from); at != std::wstring::npos;
-         at = path.find_first_of(L"\\/", at + 1))
-        Fs().makeDirectory(path.substr(0, at).c_str());
+    std::size_t end = path.find_last_of(L"\\/");
+    if (end == std::wstring::npos || end < from) return;
+    std::wstring folder = path.substr(0, end);
+    if (Fs().attributes(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return;  // a file in the way fails later
+    MakeFolders(folder, from);
+    Fs().makeDirectory(folder.c_str());
 }
 
 DWORD DeleteBlocker(const std::wstring& path) {

@@ -81,6 +81,9 @@ private:
 std::wstring Widen(const char* text, UINT codePage = CP_ACP);
 std::string Narrow(const std::wstring& text);
 
+// The name as the file system compares it (one-to-one upper case).
+std::wstring UpperName(const std::wstring& name);
+
 // A Win32 error as a setup engineer reads it ("the disk is full", ...).
 std::string ErrorText(DWORD error);
 
@@ -88,6 +91,7 @@ std::string ErrorText(DWORD error);
 std::wstring LongPath(const std::wstring& path);
 
 // Makes every missing folder of `path` up to its last separator, from index `from` on.
+// A folder that is there costs one look, and the ones above it none.
 void MakeFolders(const std::wstring& path, std::size_t from);
 
 // Deletes the file `path`, clearing its read-only attribute when that is in the way.

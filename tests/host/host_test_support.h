@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fakes/scratch_dir.h"
+#include "host/corvane.h"
 
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,6 +34,29 @@ inline std::string WinePath(std::string path) {
         if (c == '/') c = '\\';
     return path;
 }
+
+// A script run of the host library open for the life of the object, logging into
+// "run.log" of `dir`, so that a test can read what the host logged.
+class OpenRun {
+public:
+    explicit OpenRun(const ScratchDir& dir) : log_(dir.Text() + "\\run.log") {
+        dir.Write("run.inf", "[Setup]\n");
+        char scriptDir[CORVANE_PATH_SIZE], componentDir[CORVANE_PATH_SIZE], text[CORVANE_TEXT_SIZE] = "";
+        int flag = 0;
+        _InitSkript((dir.Text() + "\\run.inf").c_str(), scriptDir, componentDir, text, "", &flag);
+    }
+    ~OpenRun() { _ExitSkript(nullptr, "", 0); }
+    OpenRun(const OpenRun&) = delete;
+    OpenRun& operator=(const OpenRun&) = delete;
+    std::string LastLogLine() const {
+        std::string log = ReadAll(log_);
+        std::size_t end = log.find_last_not_of('\n');
+        return log.substr(log.rfind('\n', end) + 1);
+    }
+
+private:
+    std::string log_;
+};
 
 inline std::string CabinetFixtures() { return WinePath(FromEnvironment("WSK_CABINETS")); }
 inline std::string BinDir() { return WinePath(FromEnvironment("WSK_BIN")); }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "cab_writer.h"
 #include "host/corvane.h"
@@ -114,14 +115,43 @@ TEST_F(InstallCabTest, DeviceNamesFailTheWholeCabinet) {
     }
 }
 
-// A hand-made cabinet with plain names works, and one with no files at all succeeds.
+// A hand-made cabinet with plain names works; the log counts its files in good English.
 TEST_F(InstallCabTest, HandMadeCabinetsWithSafeNames) {
+    OpenRun run(dir);
     std::string cab = (dir.Path() / "made.cab").string();
     CabWriter().Add("Kordex/page.html", "<p>x</p>").Add("top.txt", "").Write(cab);
     ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
     EXPECT_EQ(ReadAll(destination + "\\Kordex\\page.html"), "<p>x</p>");
-    CabWriter().Write(cab);
-    EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
+    EXPECT_NE(run.LastLogLine().find(": 2 files unpacked into "), std::string::npos) << run.LastLogLine();
+    CabWriter().Add("one.txt", "1").Write(cab);
+    ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
+    EXPECT_NE(run.LastLogLine().find(": 1 file unpacked into "), std::string::npos) << run.LastLogLine();
+}
+
+// A refused cabinet says what is wrong with it, and writes nothing: a name that escapes,
+// a device, a character Windows does not allow, a path too long, or no file at all.
+TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
+    OpenRun run(dir);
+    std::string cab = (dir.Path() / "refused.cab").string();
+    const struct { const char* name; std::string logged; } cases[] = {
+        {"Kordex/../../x.txt", "the name 'Kordex/../../x.txt' would be written outside "},
+        {"Kordex/nul.html", "the name 'Kordex/nul.html' is a device on Windows; nothing written"},
+        {"Kordex/\xE2\xC5?\xD4.html", "holds a character Windows does not allow in a file name ('?'); nothing written"},
+        {"Kordex/page.", "has a part ending in a dot or blank; nothing written"},
+        {"", "failed, damaged cabinet: it holds no file; nothing replaced"},
+    };
+    for (const auto& c : cases) {
+        CabWriter writer;
+        if (*c.name) writer.Add("good.txt", "fine").Add(c.name, "bad");
+        writer.Write(cab);
+        EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 0) << c.name;
+        EXPECT_NE(run.LastLogLine().find(c.logged), std::string::npos) << run.LastLogLine();
+        EXPECT_FALSE(Exists(destination + "\\good.txt")) << c.name;
+    }
+    std::string deep = "Kordex/" + std::string(MAX_PATH - destination.size() - 8, 'p');
+    CabWriter().Add(deep, "too long").Write(cab);
+    EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 0);
+    EXPECT_NE(run.LastLogLine().find("makes a path longer than 259 characters"), std::string::npos) << run.LastLogLine();
 }
 
 // Truncated, bit-flipped, not a cabinet, a directory, missing, or empty arguments: 0,
@@ -148,10 +178,7 @@ TEST_F(InstallCabTest, DamagedOrMissingCabinetsFail) {
 TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     dir.Write("dest\\~ck7ffffff0\\0", "half written");
     dir.Write("dest\\~ckname\\keep.txt", "not staging");
-    dir.Write("run.inf", "[Setup]\n");
-    char scriptDir[CORVANE_PATH_SIZE], componentDir[CORVANE_PATH_SIZE], text[CORVANE_TEXT_SIZE] = "";
-    int flag = 0;
-    _InitSkript((dir.Text() + "\\run.inf").c_str(), scriptDir, componentDir, text, "", &flag);
+    std::optional<OpenRun> run(std::in_place, dir);
     ASSERT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1);
     EXPECT_FALSE(Exists(destination + "\\~ck7ffffff0"));
     EXPECT_TRUE(Exists(destination + "\\~ckname\\keep.txt"));
@@ -159,6 +186,6 @@ TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     std::snprintf(hex, sizeof hex, "%lx", GetCurrentProcessId());
     std::string own = destination + "\\~ck" + hex;
     EXPECT_TRUE(Exists(own));  // kept for the next package of this run
-    _ExitSkript(nullptr, "", 0);
+    run.reset();
     EXPECT_FALSE(Exists(own));  // and gone when the run ends
 }

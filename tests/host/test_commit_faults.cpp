@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "cab_writer.h"
 #include "fault_fs.h"
@@ -33,20 +34,13 @@ protected:
         for (const char* name : {"a.txt", "b.bin", "empty.txt"}) dir.Write(std::string("dest\\") + name, "old " + std::string(name));
         SetFileAttributesA((destination + "\\empty.txt").c_str(), FILE_ATTRIBUTE_READONLY);
         before = Files(dir.Below("dest"));
-        dir.Write("run.inf", "[Setup]\n");
-        char scriptDir[CORVANE_PATH_SIZE], componentDir[CORVANE_PATH_SIZE], text[CORVANE_TEXT_SIZE] = "";
-        int flag = 0;
-        _InitSkript((dir.Text() + "\\run.inf").c_str(), scriptDir, componentDir, text, "", &flag);
+        run.emplace(dir);
     }
-    void TearDown() override { _ExitSkript(nullptr, "", 0); }
+    void TearDown() override { run.reset(); }
     int Install(const char* cabinet = "flat.cab") {
         return InstallCab((CabinetFixtures() + "\\" + cabinet).c_str(), destination.c_str(), 1, 0);
     }
-    std::string LastLogLine() {
-        std::string log = ReadAll(dir.Text() + "\\run.log");
-        std::size_t end = log.find_last_not_of('\n');
-        return log.substr(log.rfind('\n', end) + 1);
-    }
+    std::string LastLogLine() { return run->LastLogLine(); }
     // The old files, all of them, as they were, read-only one included; no leftovers
     // (the staging folder stays for the run, with empty subfolders at most).
     void ExpectOldContent(const std::string& scenario) {
@@ -58,6 +52,7 @@ protected:
             }
     }
     ScratchDir dir;
+    std::optional<OpenRun> run;
     std::string destination;
     std::map<std::string, std::string> before;
 };
