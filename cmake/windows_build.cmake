@@ -37,7 +37,8 @@ target_include_directories(WSKORDALIN PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE
 target_link_libraries(WSKORDALIN PRIVATE Corvane)
 set_target_properties(WSKORDALIN PROPERTIES PREFIX "" OUTPUT_NAME WSKORDALIN SUFFIX ".DLL")
 
-add_executable(setuphost setuphost/main.cpp setuphost/run_outcome.cpp corvane/script_settings.cpp)
+add_executable(setuphost setuphost/main.cpp setuphost/run_outcome.cpp setuphost/import_patch.cpp
+    corvane/script_settings.cpp)
 target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR})
 
 # Not shipped: shows the version the host reads from a file (used by the demo).

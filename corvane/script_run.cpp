@@ -6,6 +6,7 @@
 
 #include "cabinet_stage.h"
 #include "host/corvane.h"
+#include "run_mode.h"
 #include "run_state.h"
 
 RunState& CurrentRun() {
@@ -62,6 +63,7 @@ int _ExitSkript(ScriptArgs*, const char*, int status) {
     RunState& run = CurrentRun();
     if (!run.open) return 0;
     RemoveCabinetStages();
+    ForgetDryMoves();
     Log("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
     run.Reset();
     return 1;

@@ -30,6 +30,11 @@ bool CopyTextCut(char* buffer, std::size_t size, const char* source) {
     return fits;
 }
 
+bool AppendTextCut(char* buffer, std::size_t size, const char* source) {
+    std::size_t used = size ? strnlen(buffer, size - 1) : 0;
+    return size != 0 && CopyTextCut(buffer + used, size - used, source);
+}
+
 bool ContainsText(const char* text, const char* word) {
     return std::strstr(text, word) != nullptr;
 }

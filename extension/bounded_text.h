@@ -14,6 +14,9 @@ bool AppendText(char* buffer, std::size_t size, const char* source);
 // Copies as much of `source` as fits, always terminated; true when nothing was cut.
 bool CopyTextCut(char* buffer, std::size_t size, const char* source);
 
+// Appends as much of `source` as fits, always terminated; true when nothing was cut.
+bool AppendTextCut(char* buffer, std::size_t size, const char* source);
+
 // True when `word` occurs in `text` as a case-sensitive substring.
 bool ContainsText(const char* text, const char* word);
 

@@ -4,6 +4,7 @@
 
 #include "bounded_text.h"
 #include "content_names.h"
+#include "content_set_aside.h"
 #include "host/corvane.h"
 #include "platform/platform.h"
 
@@ -33,10 +34,19 @@ bool ListPackages(const char* contentDir, platform::DirectorySearch& search,
     return allNamed;
 }
 
-void ClearSubdirectory(const char* contentDir) {
-    char subdirectory[CORVANE_PATH_SIZE];
-    if (BuildPath(subdirectory, contentDir, content::kSubdirectory) && subdirectory[0])
-        RemoveDirTree(subdirectory, 1);
+// A base package is done when it replaced the subdirectory and is deleted. One that is
+// not must keep the packages after it back as well: unpacked over the old content they
+// would be lost when the base package comes again, and the version would still move on.
+bool InstallBasePackage(const char* contentDir, const char* package) {
+    return ReplaceSubdirectory(contentDir, package) && SafeDeleteFile(package);
+}
+
+void KeepForItsBase(const char* package, const char* base) {
+    char value[CORVANE_TEXT_SIZE] = "";
+    CopyTextCut(value, sizeof value, package);
+    AppendTextCut(value, sizeof value, ": not unpacked, it stays for the next run to follow ");
+    AppendTextCut(value, sizeof value, FileNameOf(base));
+    Log(content::kTagKeepPackage, value);
 }
 
 }  // namespace
@@ -59,13 +69,23 @@ int InstallContentPackages(const char* contentDir, const char* pattern) {
 
     char* key = nullptr;
     char* value = nullptr;
+    char failedBase[CORVANE_PATH_SIZE] = "";  // the base package not in place, if any
     for (int more = packages->GetFirstValue(key, value); more;
          more = packages->GetNextValue(key, value)) {
-        if (IsBasePackage(key)) ClearSubdirectory(contentDir);
-        if (!InstallCab(key, contentDir, 1, 0))
-            result = -1;  // left in place for the next run
-        else if (!SafeDeleteFile(key))
+        if (IsBasePackage(key)) {
+            failedBase[0] = '\0';
+            if (!InstallBasePackage(contentDir, key)) {
+                CopyTextCut(failedBase, sizeof failedBase, key);
+                result = -1;
+            }
+        } else if (failedBase[0]) {
+            KeepForItsBase(key, failedBase);
             result = -1;
+        } else if (!InstallCab(key, contentDir, 1, 0)) {
+            result = -1;  // left in place for the next run
+        } else if (!SafeDeleteFile(key)) {
+            result = -1;
+        }
     }
     return result;
 }

@@ -4,6 +4,7 @@
 #include "content_lock.h"
 #include "content_names.h"
 #include "content_packages.h"
+#include "content_set_aside.h"
 #include "host/corvane.h"
 
 namespace {
@@ -35,9 +36,11 @@ bool BuildUpdatePaths(const char* root, const char* componentDir, UpdatePaths& p
     return true;
 }
 
-// Under the lock: unpacks the packages when the installed module is newer than the
-// content, else deletes them. False when unpacking failed.
+// Under the lock: first puts back what a stopped setup left set aside, then unpacks the
+// packages when the installed module is newer than the content, else deletes them. False
+// when unpacking failed or old content could not be put back.
 bool UpdateLockedContent(const UpdatePaths& paths) {
+    if (!RecoverSubdirectory(paths.contentDir)) return false;
     char newVersion[CORVANE_TEXT_SIZE] = "";
     char installedVersion[CORVANE_TEXT_SIZE] = "";
     char scratch[CORVANE_TEXT_SIZE] = "";

@@ -41,6 +41,15 @@ private:
 // Deletes one file; true when it was deleted.
 bool DeleteFileAt(const char* path);
 
+// True when `path` names a directory.
+bool IsDirectory(const char* path);
+
+enum class MoveResult { Moved, SourceMissing, TargetExists, Failed };
+
+// Renames the file or directory `from` to `to` on the same volume; never replaces what
+// is already at `to`.
+MoveResult MovePath(const char* from, const char* to);
+
 enum class LockOpen { Opened, HeldElsewhere, Failed };
 
 // Opens the lock file `path` for writing (created, or cut to zero length), shared so that

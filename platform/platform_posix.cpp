@@ -4,6 +4,7 @@
 #include "platform.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <dlfcn.h>
@@ -12,6 +13,8 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -117,6 +120,24 @@ bool DirectorySearch::Next() {
 
 bool DeleteFileAt(const char* path) {
     return unlink(NativePath(path).c_str()) == 0;
+}
+
+bool IsDirectory(const char* path) {
+    struct stat info;
+    return stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// renameat2's RENAME_NOREPLACE refuses an existing target as Windows does; a plain
+// rename would put one empty directory over another.
+MoveResult MovePath(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, NativePath(from).c_str(), AT_FDCWD, NativePath(to).c_str(), RENAME_NOREPLACE) == 0)
+        return MoveResult::Moved;
+    switch (errno) {
+        case ENOENT: return MoveResult::SourceMissing;
+        case EEXIST:
+        case ENOTEMPTY: return MoveResult::TargetExists;
+        default: return MoveResult::Failed;
+    }
 }
 
 LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream) {

@@ -47,6 +47,24 @@ bool DeleteFileAt(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
+bool IsDirectory(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A rename only (no copy across volumes), which for a directory is one step: the tree is
+// either under its old name or under its new one.
+MoveResult MovePath(const char* from, const char* to) {
+    if (MoveFileExA(from, to, 0)) return MoveResult::Moved;
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return MoveResult::SourceMissing;
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS: return MoveResult::TargetExists;
+        default: return MoveResult::Failed;
+    }
+}
+
 LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

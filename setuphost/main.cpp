@@ -6,8 +6,8 @@
 // script file beside the module. Prints the result, the log file's path and what the
 // run did, in a sentence read from the run's log entries; while a cabinet is unpacked and
 // standard error is a terminal, a line of progress. With --dry-run the host library
-// changes nothing and logs what it would do; the extension runs as ever, and so still
-// takes and releases its lock file.
+// changes nothing and logs what it would do, the module's own renames included; the
+// extension runs as ever, and so still takes and releases its lock file.
 // Exit status: 0 when the export returned 1, 1 when it returned anything else, 2 for a
 // usage or loading error.
 #include <windows.h>
@@ -20,6 +20,7 @@
 #include "corvane/run_mode.h"
 #include "corvane/script_settings.h"
 #include "host/corvane.h"
+#include "setuphost/import_patch.h"
 #include "setuphost/run_outcome.h"
 
 namespace {
@@ -97,13 +98,16 @@ Function Export(HMODULE module, const char* name) {
 }
 
 // Tells the host library the module loaded (found through the normal search order, as
-// the module finds it) how to run.
-bool SetUpHostLibrary(bool dryRun) {
+// the module finds it) how to run. In a dry run the module's own renames go through the
+// host library too, which checks and logs them and moves nothing.
+bool SetUpHostLibrary(HMODULE module, bool dryRun) {
     HMODULE corvane = GetModuleHandleA("Corvane.dll");
     auto setDryRun = Export<decltype(&CorvaneSetDryRun)>(corvane, "CorvaneSetDryRun");
     auto setProgress = Export<decltype(&CorvaneSetProgress)>(corvane, "CorvaneSetProgress");
-    if (dryRun && !setDryRun) return false;
+    auto dryMove = Export<decltype(&CorvaneDryMove)>(corvane, "CorvaneDryMove");
+    if (dryRun && (!setDryRun || !dryMove)) return false;
     if (setDryRun) setDryRun(dryRun ? 1 : 0);
+    if (dryRun) PatchImport(module, "kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(dryMove()));
     if (setProgress && StandardErrorIsTerminal()) setProgress(ShowProgress);
     return true;
 }
@@ -141,7 +145,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (!SetUpHostLibrary(dryRun)) {
+    if (!SetUpHostLibrary(module, dryRun)) {
         std::fprintf(stderr, "setuphost: the host library Corvane.dll that '%s' loaded has no dry run\n", modulePath);
         return 2;
     }

@@ -68,8 +68,15 @@ void RunSummary::Note(const std::string& time, const std::string& tag, const std
     else if (tag == content::kTagPathTooLong) facts.pathTooLong = value;
     else if (tag == content::kTagNoModuleVersion) facts.noModuleVersion = value.substr(0, value.find(": "));
     else if (tag == content::kTagUpToDate) facts.upToDate = value;
+    else if (tag == content::kTagSetAside) facts.notSetAside = value;
+    else if (tag == content::kTagKeepPackage) ++facts.packagesKept;
+    else if (tag == content::kTagRestore && Contains(value, content::kNotPutBack))
+        facts.notPutBack = value.substr(0, value.find(content::kNotPutBack));
+    else if (tag == content::kTagRestore && Contains(value, content::kLeftByEarlierSetup)) facts.putBackFirst = true;
     else if (tag == "GetFileVersion()") facts.versions.push_back(AfterColon(value, ": "));
     else if (tag == "InstallCab()") NoteUnpack(value);
+    else if (tag == "SafeDeleteFile()" && Contains(value, ": could not be deleted"))
+        facts.undeleted.push_back(FileNameOf(value.substr(0, value.rfind(": "))));
     else if (tag == "RemoveFile()" && Contains(value, ".cab: "))
         facts.packagesDeleted += std::strtoul(AfterColon(value, ": ").c_str(), nullptr, 10);
     else if (tag == "RemoveDirTree()" && Contains(value, "not everything")) facts.treeNotRemoved = value.substr(0, value.rfind(": "));
@@ -94,9 +101,37 @@ std::string RunSummary::DescribeRemoval(bool dry) const {
     return (dry ? "would remove the content: " : "content removed: ") + facts.treeRemoved + " and its stylesheet";
 }
 
+// The packages left for the next run, the old content's state and version.
+std::string RunSummary::DescribeFailure(bool dry) const {
+    const Facts& facts = facts_;
+    std::string sentence = dry ? "the update would fail: " : "update failed: ";
+    std::size_t left = facts.failed.size() + facts.undeleted.size();
+    if (!facts.notSetAside.empty()) {
+        std::size_t colon = facts.notSetAside.find(": ");
+        sentence += facts.notSetAside.substr(0, colon) + facts.notSetAside.substr(colon + 1);
+        ++left;
+    } else if (!facts.failed.empty()) {
+        sentence += facts.failed[0].first + " could not be unpacked (" + facts.failed[0].second + ")";
+        if (facts.failed.size() > 1) sentence += " and " + Plural(facts.failed.size() - 1, "other package");
+    } else {
+        sentence += facts.undeleted[0] + " was unpacked but could not be deleted";
+        if (left > 1) sentence += ", nor " + Plural(left - 1, "other package") + " could";
+    }
+    if (facts.packagesKept) sentence += ", which keeps " + Plural(facts.packagesKept, "later package") + " back";
+    sentence += left + facts.packagesKept > 1 ? "; they stay" : "; it stays";
+    sentence += " for the next run";
+    if (!facts.notPutBack.empty())
+        return sentence + ". The old content could not be put back: it is kept in " + facts.notPutBack +
+               ", and the next run puts it back before anything else";
+    return sentence + ", the content stays at " + ContentVersion();
+}
+
 std::string RunSummary::DescribeUpdate(bool dry) const {
     const Facts& facts = facts_;
     if (!facts.noRoot.empty()) return "the script names no destination root: the shared content was left alone";
+    if (facts.versions.empty() && !facts.notPutBack.empty())
+        return "the old content an earlier setup left set aside in " + facts.notPutBack +
+               " could not be put back: nothing else done, the run failed; run again when nothing holds a file in it";
     if (!facts.pathTooLong.empty())
         return "a path under " + facts.pathTooLong + " would be longer than 259 characters: nothing done, the run failed";
     if (!facts.lockHeldIn.empty())
@@ -115,18 +150,14 @@ std::string RunSummary::DescribeUpdate(bool dry) const {
     std::string size = bytes < 102400 ? Format("%.1f KB", bytes / 1024.0) : Format("%.1f MB", bytes / 1048576.0);
     std::string done = Plural(facts.packagesUnpacked, "package") + (dry ? " to unpack (" : " unpacked (") +
                        Plural(facts.filesUnpacked, "file") + ", " + size + ")";
-    std::string sentence;
-    if (!facts.failed.empty()) {
-        sentence = dry ? "the update would fail: " : "update failed: ";
-        sentence += facts.failed[0].first + " could not be unpacked (" + facts.failed[0].second + ")";
-        if (facts.failed.size() > 1) sentence += " and " + Plural(facts.failed.size() - 1, "other package");
-        sentence += facts.failed.size() > 1 ? "; they stay" : "; it stays";
-        sentence += " for the next run, the content stays at " + ContentVersion();
+    std::string sentence = facts.putBackFirst ? "the old content an earlier setup left set aside was put back; " : "";
+    if (!facts.failed.empty() || !facts.notSetAside.empty() || !facts.undeleted.empty()) {
+        sentence += DescribeFailure(dry);
         if (facts.packagesUnpacked) sentence += " (" + done + ")";
     } else if (facts.packagesUnpacked == 0) {
-        sentence = (dry ? "would record the content at " : "content recorded at ") + newVersion + ": no packages to unpack";
+        sentence += (dry ? "would record the content at " : "content recorded at ") + newVersion + ": no packages to unpack";
     } else {
-        sentence = (dry ? "would update the content to " : "content updated to ") + newVersion + ": " + done;
+        sentence += (dry ? "would update the content to " : "content updated to ") + newVersion + ": " + done;
         if (!dry) sentence += Format(" in %.1f s", facts.milliseconds / 1000.0);
     }
     if (!facts.markerFailure.empty())

@@ -23,7 +23,12 @@ private:
         unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesDeleted = 0;
         unsigned long long bytesUnpacked = 0;
         std::vector<std::pair<std::string, std::string>> failed;  // package, reason
+        std::vector<std::string> undeleted;  // packages unpacked but not deleted
         std::string treeRemoved, treeNotRemoved, markerFailure;
+        std::string notSetAside;        // why the old subdirectory could not be set aside
+        std::string notPutBack;         // where the old subdirectory stays set aside
+        bool putBackFirst = false;      // what an earlier setup left set aside was put back
+        unsigned long packagesKept = 0; // held back behind a base package not in place
         long milliseconds = 0;
         bool any = false;
     };
@@ -32,6 +37,7 @@ private:
     std::string DescribeRemoval(bool dry) const;
     std::string DescribeUpdate(bool dry) const;
     std::string ContentVersion() const;
+    std::string DescribeFailure(bool dry) const;
 
     std::string mark_;  // " [pid] "
     Facts facts_;

@@ -47,4 +47,31 @@ for kind in truncated flipped notacab directory escaping; do
   expect_content "$root"
   expect_same "$root/WsKordalin.dll" "$content/VAlmanor.dll"
 done
+
+# A damaged base package on installed content: the old content stays whole and the
+# sentence says so; the packages after it wait with it. A good one replaces the content
+# whole, stale pages included.
+root="$WORK/damaged-base"; content=$(content_of "$root")
+new_root "$root"
+cp "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
+mkdir -p "$content/Kordex/old" && echo "old page" > "$content/Kordex/old/page.html"
+place_packages "$root"
+damage flipped "$content/QMT_Kordalin_000.cab"
+before=$(cd "$content/Kordex" && find . -type f -exec md5sum {} + | sort)
+postcopy "$root"
+expect_status 1 "damaged base package"
+expect_output "update failed: QMT_Kordalin_000.cab could not be unpacked ("
+expect_output "which keeps 2 later packages back; they stay for the next run, the content stays at 5.1.0.9"
+[ "$before" = "$(cd "$content/Kordex" && find . -type f -exec md5sum {} + | sort)" ] || fail "the old content changed"
+pass
+for n in 000 001 002; do expect_there "$content/QMT_Kordalin_$n.cab"; done
+expect_same "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
+expect_gone "$content/Kordex.old"
+expect_log "$root.log" "_RestoreContent() $(winpath "$content")\\Kordex: put back as it was (QMT_Kordalin_000.cab is not in place)"
+
+place_packages "$root" 000
+postcopy "$root"
+expect_status 0 "good base package"
+expect_content "$root"
+expect_gone "$content/Kordex/old"
 done_ok

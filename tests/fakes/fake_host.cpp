@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "corvane/host_rules.h"
+#include "fakes/scratch_dir.h"
 #include "host/corvane.h"
 
 namespace {
@@ -110,6 +113,9 @@ int RemoveFile(const char* dir, const char* pattern) {
 
 int RemoveDirTree(const char* dir, int removeSelf) {
     Record("RemoveDirTree", {Text(dir), std::to_string(removeSelf)});
+    if (Fake().failingTrees.count(Text(dir))) return 0;
+    std::error_code ignored;
+    if (dir && removeSelf) std::filesystem::remove_all(ScratchDir::LocalPath(dir), ignored);
     return 1;
 }
 
@@ -134,7 +140,14 @@ int VerCompare(const char* a, const char* b) {
 int InstallCab(const char* cabinet, const char* destination, int flags, int reserved) {
     Record("InstallCab", {Text(cabinet), Text(destination), std::to_string(flags),
                           std::to_string(reserved)});
-    return Fake().failingCabinets.count(Text(cabinet)) ? 0 : 1;
+    if (!Fake().failingCabinets.count(Text(cabinet))) return 1;
+    // A host that writes some files of a cabinet before it fails, unlike ours.
+    if (!Fake().failedCabinetLeaves.empty()) {
+        std::filesystem::path left = ScratchDir::LocalPath(Text(destination) + Fake().failedCabinetLeaves);
+        std::filesystem::create_directories(left.parent_path());
+        std::ofstream(left) << "partial";
+    }
+    return 0;
 }
 
 int Log(const char* tag, const char* value) {

@@ -21,7 +21,9 @@ struct FakeHost {
     std::set<std::string> lockedFiles;              // FileLocked reports these
     std::map<std::string, std::string> versions;    // GetFileVersion; missing: "none"
     std::set<std::string> failingCabinets;          // InstallCab fails for these
+    std::string failedCabinetLeaves;                // ... after writing this file (relative) if set
     std::set<std::string> undeletableFiles;         // SafeDeleteFile fails for these
+    std::set<std::string> failingTrees;             // RemoveDirTree fails for these; others go for real
 
     // The call that throws: the `throwAt`-th call (from 1) whose name is `throwOn`.
     std::string throwOn;

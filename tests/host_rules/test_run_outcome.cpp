@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "extension/content_names.h"
 #include "setuphost/run_outcome.h"
 
 namespace {
@@ -26,6 +27,8 @@ std::string Describe(const std::vector<std::string>& log, const std::string& exp
 const std::string kInit = "_InitSkript() script=C:\\s.inf component=C:\\v root=C:\\v module=C:\\s command=\"\"";
 const std::string kOk = "_ExitSkript() status 0 (success)", kFailed = "_ExitSkript() status 1 (failure)";
 const std::string kContent = "C:\\v\\shared\\velm\\kordalin\\";
+const std::string kBaseFailed = "InstallCab() " + kContent + "QMT_Kordalin_000.cab: failed, damaged cabinet; nothing replaced";
+const std::string kPutBack = content::kPutBack, kNotPutBack = content::kNotPutBack, kEarlier = content::kLeftByEarlierSetup;
 const std::string kVersions[] = {"GetFileVersion() C:\\v\\WsKordalin.dll: 5.1.1.0",
                                  "GetFileVersion() " + kContent + "VAlmanor.dll: 5.1.0.9"};
 
@@ -75,6 +78,35 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
           "InstallCab() " + kContent + "QMT_Kordalin_000.cab: would fail, cannot replace X: another program has it open", kFailed},
          "dry run: the update would fail: QMT_Kordalin_000.cab could not be unpacked (cannot replace X: another "
          "program has it open); it stays for the next run, the content stays at 5.1.0.9"},
+        {"damaged base package, the old content put back, the packages after it kept", "POSTCOPY", false,
+         {kInit, kVersions[0], kVersions[1], kBaseFailed, "_RestoreContent() " + kContent + "Kordex" + kPutBack,
+          "_KeepPackage() " + kContent + "QMT_Kordalin_001.cab: x", "_KeepPackage() " + kContent + "QMT_Kordalin_002.cab: x", kFailed},
+         "update failed: QMT_Kordalin_000.cab could not be unpacked (damaged cabinet), which keeps 2 later packages back; "
+         "they stay for the next run, the content stays at 5.1.0.9"},
+        {"old content not set aside", "POSTCOPY", false,
+         {kInit, kVersions[0], kVersions[1],
+          "_SetAsideContent() " + kContent + "Kordex: could not be set aside as Kordex.old (why), so QMT_Kordalin_000.cab is not unpacked",
+          kFailed},
+         "update failed: " + kContent + "Kordex could not be set aside as Kordex.old (why), so QMT_Kordalin_000.cab is not "
+         "unpacked; it stays for the next run, the content stays at 5.1.0.9"},
+        {"old content not put back", "POSTCOPY", false,
+         {kInit, kVersions[0], kVersions[1], kBaseFailed, "_RestoreContent() " + kContent + "Kordex.old" + kNotPutBack + " (x); y", kFailed},
+         "update failed: QMT_Kordalin_000.cab could not be unpacked (damaged cabinet); it stays for the next run. The old "
+         "content could not be put back: it is kept in " + kContent + "Kordex.old, and the next run puts it back before anything else"},
+        {"an earlier setup's set-aside content put back first", "POSTCOPY", false,
+         {kInit, "_RestoreContent() " + kContent + "Kordex" + kPutBack + " (" + kEarlier + ")", kVersions[0], kVersions[1],
+          "CopyCreateFile() a -> b", kOk},
+         "the old content an earlier setup left set aside was put back; content recorded at 5.1.1.0: no packages to unpack"},
+        {"an earlier setup's set-aside content not put back", "POSTCOPY", false,
+         {kInit, "_RestoreContent() " + kContent + "Kordex.old" + kNotPutBack + " (" + kEarlier + "); y", kFailed},
+         "the old content an earlier setup left set aside in " + kContent + "Kordex.old could not be put back: nothing else "
+         "done, the run failed; run again when nothing holds a file in it"},
+        {"unpacked, not deleted", "POSTCOPY", false,
+         {kInit, kVersions[0], kVersions[1],
+          "InstallCab() " + kContent + "QMT_Kordalin_001.cab: 1 file unpacked into " + kContent + ", 10 bytes",
+          "SafeDeleteFile() " + kContent + "QMT_Kordalin_001.cab: could not be deleted", kFailed},
+         "update failed: QMT_Kordalin_001.cab was unpacked but could not be deleted; it stays for the next run, the content "
+         "stays at 5.1.0.9 (1 package unpacked (1 file, 0.0 KB))"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Describe(Log(c.lines), c.exportName, c.dry), c.expected) << c.scenario;

@@ -62,6 +62,21 @@ TEST(BoundedText, CutCopyKeepsWhatFits) {
     EXPECT_TRUE(g.GuardsIntact());
 }
 
+// The cutting append fills up to size-1 bytes, cuts what is past them, and appends
+// nothing more to a full buffer.
+TEST(BoundedText, CutAppendKeepsWhatFits) {
+    Guarded<8> g;
+    ASSERT_TRUE(CopyText(g.buffer, "123"));
+    EXPECT_TRUE(AppendTextCut(g.buffer, sizeof g.buffer, "4567"));
+    EXPECT_STREQ(g.buffer, "1234567");
+    EXPECT_FALSE(AppendTextCut(g.buffer, sizeof g.buffer, "8"));
+    EXPECT_TRUE(AppendTextCut(g.buffer, sizeof g.buffer, ""));
+    ASSERT_TRUE(CopyText(g.buffer, "123"));
+    EXPECT_FALSE(AppendTextCut(g.buffer, sizeof g.buffer, "45678"));
+    EXPECT_STREQ(g.buffer, "1234567");
+    EXPECT_TRUE(g.GuardsIntact());
+}
+
 // The file name starts after the last separator; a bare name is its own file name.
 TEST(BoundedText, FileNameIsAfterTheLastSeparator) {
     EXPECT_STREQ(FileNameOf("C:\\Data_000.1\\kordalin\\QMT_Kordalin_001.cab"), "QMT_Kordalin_001.cab");

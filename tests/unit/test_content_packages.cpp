@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "extension/content_packages.h"
+#include "extension/content_set_aside.h"
 #include "unit_support.h"
 
 namespace {
@@ -17,33 +18,97 @@ protected:
     ContentTree tree;
 };
 
+std::size_t LogsTagged(const std::string& tag) {
+    return static_cast<std::size_t>(std::count_if(Fake().calls.begin(), Fake().calls.end(), [&](const std::string& call) {
+        return call.rfind("Log(" + tag + ", ", 0) == 0;
+    }));
+}
+
 }  // namespace
 
-// A base and two numbered packages, found in any order: sorted, the subdirectory cleared
-// just before the base package only, each unpacked and then deleted.
+// A base and two numbered packages, found in any order: sorted; the old subdirectory set
+// aside just before the base package and deleted once it is in place (renamed first, so
+// that it is never taken for a tree to put back); each package unpacked, then deleted.
 TEST_F(PackagesTest, BaseThenNumberedInOrder) {
     for (const char* n : {"002", "000", "001"}) tree.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
     tree.AddPackage("unrelated.cab");
+    tree.AddPackage("Kordex\\stale.html");
     EXPECT_EQ(Install(), 0);
     std::string content = tree.Content();
     Calls expected = {
         "Sort(1, 0)",
-        "BuildPath(" + content + ", Kordex)",
-        "RemoveDirTree(" + content + "Kordex, 1)",
         "InstallCab(" + Package("000") + ", " + content + ", 1, 0)",
+        "RemoveDirTree(" + content + "Kordex.del, 1)",
         "SafeDeleteFile(" + Package("000") + ")",
         "InstallCab(" + Package("001") + ", " + content + ", 1, 0)",
         "SafeDeleteFile(" + Package("001") + ")",
         "InstallCab(" + Package("002") + ", " + content + ", 1, 0)",
         "SafeDeleteFile(" + Package("002") + ")",
     };
-    EXPECT_EQ(CallsOf({"Sort", "BuildPath", "RemoveDirTree", "InstallCab", "SafeDeleteFile"}), expected);
+    EXPECT_EQ(CallsOf({"Sort", "RemoveDirTree", "InstallCab", "SafeDeleteFile"}), expected);
+    for (const char* gone : {"Kordex", "Kordex.old", "Kordex.del"}) EXPECT_FALSE(tree.HasFile(gone)) << gone;
     auto appended = CallsOf({"AppendValue"});
     std::sort(appended.begin(), appended.end());
     EXPECT_EQ(appended, (Calls{"AppendValue(" + Package("000") + ", 1)", "AppendValue(" + Package("001") + ", 1)",
                                "AppendValue(" + Package("002") + ", 1)"}));
     EXPECT_EQ(Fake().calls.front(), "CMemInf((null), (null))");
+    EXPECT_TRUE(CallsNamed("Log").empty());
     EXPECT_EQ(Fake().listsAlive, 0);
+}
+
+// A base package that is not in place, for any reason, leaves the old subdirectory as it
+// was (whatever the host wrote into it goes first) and keeps the packages after it back
+// for the next run: unpacked over the old content, they would be lost with it when the
+// base package comes again.
+TEST_F(PackagesTest, ABasePackageNotInPlaceLeavesTheOldSubdirectoryAndWhatFollows) {
+    struct Case { const char* scenario; bool hadOld, failUnpack, leaveFiles, failDelete, blockSetAside; int unpacks; };
+    const Case cases[] = {
+        {"damaged", true, true, false, false, false, 1},
+        {"damaged, the host left files", true, true, true, false, false, 1},
+        {"damaged, no old subdirectory, the host left files", false, true, true, false, false, 1},
+        {"a file in the way of the set-aside name", true, false, false, false, true, 0},
+        {"unpacked but not deleted", true, false, false, true, false, 1},
+    };
+    for (const Case& c : cases) {
+        ResetFake();
+        ContentTree fresh;
+        for (const char* n : {"000", "001", "002"}) fresh.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
+        if (c.hadOld) fresh.AddPackage("Kordex\\old\\page.html");
+        if (c.blockSetAside) fresh.AddPackage("Kordex.old");
+        std::string base = fresh.Content() + "QMT_Kordalin_000.cab";
+        if (c.failUnpack) Fake().failingCabinets.insert(base);
+        if (c.leaveFiles) Fake().failedCabinetLeaves = "Kordex\\new\\a.html";
+        if (c.failDelete) Fake().undeletableFiles.insert(base);
+
+        EXPECT_EQ(InstallContentPackages(fresh.Content().c_str(), "QMT_Kordalin*.cab"), -1) << c.scenario;
+        EXPECT_EQ(CallsNamed("InstallCab").size(), static_cast<std::size_t>(c.unpacks)) << c.scenario;
+        for (const char* n : {"000", "001", "002"}) EXPECT_TRUE(fresh.HasFile(std::string("QMT_Kordalin_") + n + ".cab")) << c.scenario;
+        EXPECT_EQ(LogsTagged("_KeepPackage()"), 2u) << c.scenario;
+        EXPECT_FALSE(fresh.HasFile("Kordex\\new")) << c.scenario;
+        EXPECT_EQ(fresh.HasFile("Kordex\\old\\page.html"), c.hadOld && !c.failDelete) << c.scenario;
+        EXPECT_EQ(fresh.HasFile("Kordex.old"), c.blockSetAside) << c.scenario;
+        EXPECT_FALSE(fresh.HasFile("Kordex.del")) << c.scenario;
+    }
+}
+
+// Putting the old subdirectory back fails when what the host left cannot be removed: the
+// old tree stays set aside, the log says so, and the next run puts it back first.
+TEST_F(PackagesTest, AnOldSubdirectoryThatCannotGoBackStaysSetAside) {
+    tree.AddPackage("QMT_Kordalin_000.cab");
+    tree.AddPackage("Kordex\\old\\page.html");
+    Fake().failingCabinets.insert(Package("000"));
+    Fake().failedCabinetLeaves = "Kordex\\new\\a.html";
+    Fake().failingTrees.insert(tree.Content() + "Kordex");
+    EXPECT_EQ(Install(), -1);
+    EXPECT_TRUE(tree.HasFile("Kordex.old\\old\\page.html"));
+    ASSERT_EQ(CallsNamed("Log").size(), 1u);
+    EXPECT_NE(CallsNamed("Log")[0].find(tree.Content() + "Kordex.old: could not be put back"), std::string::npos);
+
+    Fake().failingTrees.clear();
+    EXPECT_TRUE(RecoverSubdirectory(tree.Content().c_str()));
+    EXPECT_TRUE(tree.HasFile("Kordex\\old\\page.html"));
+    EXPECT_FALSE(tree.HasFile("Kordex\\new"));
+    EXPECT_FALSE(tree.HasFile("Kordex.old"));
 }
 
 // The second of three fails to unpack: first and third done, second left, result -1.
@@ -83,11 +148,13 @@ TEST_F(PackagesTest, MatchIgnoresLetterCase) {
 
 // A host call that throws while the list exists: the list is still released.
 TEST_F(PackagesTest, ThrowingHostCallReleasesTheList) {
-    for (const char* n : {"000", "001"}) tree.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
     for (const char* call : {"InstallCab", "Sort", "SafeDeleteFile", "RemoveDirTree", "AppendValue"}) {
+        ContentTree fresh;
+        for (const char* n : {"000", "001"}) fresh.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
+        fresh.AddPackage("Kordex\\page.html");  // an old subdirectory, removed once the base is in
         ResetFake();
         Fake().throwOn = call;
-        EXPECT_THROW(Install(), FakeHostError) << call;
+        EXPECT_THROW(InstallContentPackages(fresh.Content().c_str(), "QMT_Kordalin*.cab"), FakeHostError) << call;
         EXPECT_EQ(Fake().listsMade, 1) << call;
         EXPECT_EQ(Fake().listsAlive, 0) << call;
     }
@@ -105,10 +172,10 @@ TEST(PackagesBaseRule, DirectoryNamedLikeABasePackageDoesNotCount) {
     EXPECT_TRUE(CallsNamed("RemoveDirTree").empty());
 
     dir.Write("Data_000.1\\kordalin\\QMT_Kordalin_000.cab");
+    dir.Write("Data_000.1\\kordalin\\Kordex\\page.html");
     ResetFake();
     EXPECT_EQ(InstallContentPackages(content.c_str(), "QMT_Kordalin*.cab"), 0);
-    EXPECT_EQ(CallsNamed("RemoveDirTree").size(), 1u);
-    EXPECT_EQ(CallsOf({"RemoveDirTree", "InstallCab"}).at(0), "RemoveDirTree(" + content + "Kordex, 1)");
+    EXPECT_EQ(CallsNamed("RemoveDirTree"), (Calls{"RemoveDirTree(" + content + "Kordex.del, 1)"}));
 }
 
 // Paths at the bound: a content directory of 239 bytes names "QMT_Kordalin_000.cab" in 259;

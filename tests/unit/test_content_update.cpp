@@ -1,5 +1,7 @@
 // POSTCOPY and WSKordalin against the recording fake host: every branch of the update,
 // with the exact host calls, and the lock released on every way out.
+#include <algorithm>
+
 #include "extension/exports.h"
 #include "unit_support.h"
 
@@ -129,6 +131,35 @@ TEST_F(UpdateTest, UnreadableModuleVersionKeepsThePackages) {
         EXPECT_TRUE(CallsOf({"RemoveFile", "InstallCab", "SafeDeleteFile", "CopyCreateFile", "RemoveDirTree"}).empty());
         EXPECT_TRUE(tree.HasFile("QMT_Kordalin_000.cab"));
         EXPECT_TRUE(LastExit().find(", 1)") != std::string::npos);
+    }
+}
+
+// What a stopped setup left (the old subdirectory set aside, part of a new one, a tree
+// to delete) is dealt with before anything else: the old subdirectory goes back. When it
+// cannot, nothing else is done and the run fails, so the old content is never lost.
+TEST_F(UpdateTest, SetAsideContentIsPutBackBeforeAnythingElse) {
+    for (bool leftoversGo : {true, false}) {
+        ResetFake();
+        ContentTree stopped;
+        Fake().destinationRoot = stopped.Root();
+        Fake().componentDir = stopped.Root() + "\\comp";
+        for (const char* file : {"Kordex.old\\page.html", "Kordex\\partial.html", "Kordex.del\\page.html", "QMT_Kordalin_001.cab"})
+            stopped.AddPackage(file);
+        std::string content = stopped.Content();
+        Fake().versions[stopped.Root() + "\\comp\\WsKordalin.dll"] = "5.1.1.0";
+        Fake().versions[stopped.Marker()] = "5.1.1.0";
+        if (!leftoversGo) Fake().failingTrees.insert(content + "Kordex");
+        EXPECT_EQ(PostCopy(""), leftoversGo ? 1 : 0);
+        Calls expected = {"RemoveDirTree(" + content + "Kordex.del, 1)", "RemoveDirTree(" + content + "Kordex, 1)"};
+        if (leftoversGo) expected.push_back("GetFileVersion(" + stopped.Root() + "\\comp\\WsKordalin.dll)");
+        auto calls = CallsOf({"RemoveDirTree", "GetFileVersion", "RemoveFile", "InstallCab"});
+        calls.resize(std::min(calls.size(), expected.size()));
+        EXPECT_EQ(calls, expected) << leftoversGo;
+        EXPECT_EQ(stopped.HasFile("Kordex\\page.html"), leftoversGo);
+        EXPECT_EQ(stopped.HasFile("Kordex.old\\page.html"), !leftoversGo);
+        EXPECT_FALSE(stopped.HasFile("Kordex\\partial.html") && leftoversGo);
+        EXPECT_TRUE(stopped.HasFile("QMT_Kordalin_001.cab") || leftoversGo);
+        EXPECT_FALSE(stopped.HasFile("VAlmanor.sem"));
     }
 }
 

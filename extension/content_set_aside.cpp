@@ -1,0 +1,101 @@
+#include "content_set_aside.h"
+
+#include <initializer_list>
+
+#include "bounded_text.h"
+#include "content_names.h"
+#include "host/corvane.h"
+#include "platform/platform.h"
+
+namespace {
+
+using platform::MoveResult;
+
+// The three names of the content subdirectory, each built whole or the set not at all.
+struct SubdirectoryPaths {
+    char current[CORVANE_PATH_SIZE] = "";
+    char setAside[CORVANE_PATH_SIZE] = "";
+    char discard[CORVANE_PATH_SIZE] = "";
+    bool built = false;
+
+    explicit SubdirectoryPaths(const char* contentDir) {
+        built = Build(current, contentDir, content::kSubdirectory) && Build(setAside, contentDir, content::kSetAsideDir) &&
+                Build(discard, contentDir, content::kDiscardDir);
+    }
+    static bool Build(char* out, const char* dir, const char* name) { return BuildPath(out, dir, name) && out[0]; }
+};
+
+// Logs the texts joined in a text buffer; what does not fit is cut from the end.
+void LogJoined(const char* tag, std::initializer_list<const char*> texts) {
+    char value[CORVANE_TEXT_SIZE] = "";
+    for (const char* text : texts) AppendTextCut(value, sizeof value, text);
+    Log(tag, value);
+}
+
+// Renames `from` to `to`; when something is in the way at `to`, it is deleted first.
+// Used only where what is at `to` is known to be of no worth: a discarded tree, or what
+// a failed unpack left where the old tree goes back.
+MoveResult MoveOverLeftovers(const char* from, const char* to) {
+    MoveResult moved = platform::MovePath(from, to);
+    if (moved != MoveResult::TargetExists) return moved;
+    RemoveDirTree(to, 1);
+    return platform::MovePath(from, to);
+}
+
+bool PutBack(const SubdirectoryPaths& paths, const char* why) {
+    if (MoveOverLeftovers(paths.setAside, paths.current) == MoveResult::Moved) {
+        LogJoined(content::kTagRestore, {paths.current, content::kPutBack, " (", why, ")"});
+        return true;
+    }
+    LogJoined(content::kTagRestore, {paths.setAside, content::kNotPutBack, " (", why,
+                                     "); the old content stays there and the next run puts it back"});
+    return false;
+}
+
+// The package is in place: the old tree goes. Renamed first, so that it is never taken
+// for a tree to put back; a discarded tree that is not deleted whole now is by the next run.
+bool Dismiss(const SubdirectoryPaths& paths) {
+    if (MoveOverLeftovers(paths.setAside, paths.discard) != MoveResult::Moved) return false;
+    RemoveDirTree(paths.discard, 1);
+    return true;
+}
+
+const char* WhyNotSetAside(MoveResult moved) {
+    return moved == MoveResult::TargetExists ? "something named so is in the way"
+                                             : "the rename was refused: a file in it may be open";
+}
+
+}  // namespace
+
+bool RecoverSubdirectory(const char* contentDir) {
+    SubdirectoryPaths paths(contentDir);
+    if (!paths.built) return true;  // nothing can have been set aside under such a name
+    if (platform::IsDirectory(paths.discard)) RemoveDirTree(paths.discard, 1);
+    if (!platform::IsDirectory(paths.setAside)) return true;
+    return PutBack(paths, content::kLeftByEarlierSetup);
+}
+
+bool ReplaceSubdirectory(const char* contentDir, const char* package) {
+    SubdirectoryPaths paths(contentDir);
+    if (!paths.built) {
+        Log(content::kTagPathTooLong, content::kSetAsideDir);
+        return false;
+    }
+    MoveResult setAside = platform::MovePath(paths.current, paths.setAside);
+    if (setAside != MoveResult::Moved && setAside != MoveResult::SourceMissing) {
+        LogJoined(content::kTagSetAside, {paths.current, ": could not be set aside as ", content::kSetAsideDir, " (",
+                                          WhyNotSetAside(setAside), "), so ", FileNameOf(package), " is not unpacked"});
+        return false;
+    }
+    bool hadOld = setAside == MoveResult::Moved;
+    if (InstallCab(package, contentDir, 1, 0) && (!hadOld || Dismiss(paths))) return true;
+    if (hadOld) {
+        char why[CORVANE_TEXT_SIZE] = "";
+        CopyTextCut(why, sizeof why, FileNameOf(package));
+        AppendTextCut(why, sizeof why, " is not in place");
+        PutBack(paths, why);
+    } else if (platform::IsDirectory(paths.current)) {
+        RemoveDirTree(paths.current, 1);  // there was none before: what a failed unpack left goes
+    }
+    return false;
+}
