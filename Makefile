@@ -62,6 +62,7 @@ test-native: native
 define windows_suite
 	@source scripts/wine-env.sh && wine_env $(1) && echo "== Windows suite: $$(wine_build_name) ($(2))"
 	@bash scripts/wine-session.sh $(1) ctest --test-dir $(2) --output-on-failure -j$(JOBS)
+	@grep -h "at each of" $(2)/Testing/Temporary/LastTest.log | sed 's/^/   /' || true
 endef
 
 test-win32: dist

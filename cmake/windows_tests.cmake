@@ -11,10 +11,15 @@ file(GLOB HOST_TEST_SOURCES CONFIGURE_DEPENDS tests/host/*.cpp)
 add_executable(corvane_tests ${HOST_TEST_SOURCES})
 target_include_directories(corvane_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(corvane_tests PRIVATE Corvane GTest::gtest_main)
+target_sources(corvane_tests PRIVATE setuphost/import_patch.cpp)
 add_executable(lock_holder tests/host/helpers/lock_holder.cpp)
-add_dependencies(corvane_tests lock_holder)
+# An update stopped dead at a chosen file-system operation, for the test of every step.
+add_executable(stopped_update tests/host/helpers/stopped_update.cpp setuphost/import_patch.cpp)
+target_include_directories(stopped_update PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/host)
+target_link_libraries(stopped_update PRIVATE Corvane)
+add_dependencies(corvane_tests lock_holder stopped_update WSKORDALIN)
 # DLLs that carry only a version block, for the version order tests.
-foreach(version 5.1.0.9 0.0.0.0)
+foreach(version 5.1.0.9 5.1.1.0 0.0.0.0)
     string(REPLACE "." "_" name "version_${version}")
     string(REPLACE "." "," numbers "${version}")
     add_library(${name} SHARED tests/host/helpers/empty.cpp tests/host/helpers/test_version.rc)
@@ -26,8 +31,12 @@ set(CABINET_FIXTURES ${CMAKE_BINARY_DIR}/fixtures/cabinets)
 add_test(NAME win.make_cabinets
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/host/make_cabinets.sh ${CABINET_FIXTURES})
 set_tests_properties(win.make_cabinets PROPERTIES FIXTURES_SETUP cabinets)
-add_test(NAME win.host COMMAND corvane_tests)
-set_tests_properties(win.host PROPERTIES FIXTURES_REQUIRED cabinets
+add_test(NAME win.host COMMAND corvane_tests --gtest_filter=-EveryStep.*)
+# An update stopped at each of its file-system operations in turn, killed and failing:
+# long, so two tests of their own that run beside the others.
+add_test(NAME win.every_step.kill COMMAND corvane_tests --gtest_filter=EveryStep.Killed*)
+add_test(NAME win.every_step.fail COMMAND corvane_tests --gtest_filter=EveryStep.Failing*)
+set_tests_properties(win.host win.every_step.kill win.every_step.fail PROPERTIES FIXTURES_REQUIRED cabinets
     ENVIRONMENT "WSK_CABINETS=${CABINET_FIXTURES};WSK_BIN=${CMAKE_BINARY_DIR}/bin")
 
 # The built module: version block, exports, loading.

@@ -5,25 +5,25 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 class CabWriter {
 public:
-    CabWriter& Add(const std::string& name, const std::string& content) {
-        files_.emplace_back(name, content);
+    // `attributes`: the cabinet's attribute bits (0x01 read-only, 0x20 archive).
+    CabWriter& Add(const std::string& name, const std::string& content, std::uint16_t attributes = 0x20) {
+        files_.push_back({name, content, attributes});
         return *this;
     }
 
     void Write(const std::string& path) const {
         std::string data, entries;
-        for (const auto& [name, content] : files_) {
+        for (const auto& [name, content, attributes] : files_) {
             Put32(entries, static_cast<std::uint32_t>(content.size()));
             Put32(entries, static_cast<std::uint32_t>(data.size()));  // offset in folder
             Put16(entries, 0);                                          // folder
             Put16(entries, 0x5821);                                     // 2024-01-01
             Put16(entries, 0);                                          // 00:00:00
-            Put16(entries, 0x20);                                       // archive
+            Put16(entries, attributes);
             entries += name;
             entries += '\0';
             data += content;
@@ -70,5 +70,9 @@ private:
         Put16(out, static_cast<std::uint16_t>(v & 0xFFFF));
         Put16(out, static_cast<std::uint16_t>(v >> 16));
     }
-    std::vector<std::pair<std::string, std::string>> files_;
+    struct File {
+        std::string name, content;
+        std::uint16_t attributes;
+    };
+    std::vector<File> files_;
 };
