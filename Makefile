@@ -76,10 +76,13 @@ endif
 test-win64: dist
 	$(call windows_suite,x64,$(WIN64))
 
+# Every Wine run ends what it started; the check that it did comes last.
 test: test-native test-win32 test-win64
+	@bash scripts/left-running.sh
 
 test-pe32: dist
 	@bash scripts/pe32-smoke.sh
+	@bash scripts/left-running.sh
 
 demo: dist
 	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/demo.sh

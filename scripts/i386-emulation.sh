@@ -1,6 +1,7 @@
 # Sourced: i386_emulation_on / i386_emulation_off let a kernel that refuses i386 programs
-# run them through qemu-user-static's qemu-i386, for as long as it is needed. Debian does
-# not register qemu-i386 for i386 programs on amd64 itself, so this registers it through
+# run them through qemu-i386 (scripts/qemu-i386.sh says which), for as long as it is
+# needed. Debian does not register qemu-i386 for i386 programs on amd64 itself, so this
+# registers it through
 # binfmt_misc (mounting that first where it is not mounted) and afterwards removes what
 # it added, leaving the machine's handlers as they were. A handler that was already
 # there is used and left alone. Needs root.
@@ -8,9 +9,11 @@ WSK_BINFMT=/proc/sys/fs/binfmt_misc
 WSK_HANDLER=wsk-qemu-i386
 wsk_mounted_binfmt=no wsk_registered_handler=no
 
+source "$(dirname "${BASH_SOURCE[0]}")/qemu-i386.sh"
+
 i386_emulation_on() {
-  local qemu=/usr/bin/qemu-i386-static
-  [ -x "$qemu" ] || { echo "i386 emulation: $qemu is missing" >&2; return 1; }
+  local qemu
+  qemu=$(any_qemu_i386) || { echo "i386 emulation: qemu-i386 is missing" >&2; return 1; }
   if [ ! -e "$WSK_BINFMT/register" ]; then
     mount -t binfmt_misc binfmt_misc "$WSK_BINFMT" 2>/dev/null ||
       { echo "i386 emulation: binfmt_misc cannot be mounted here" >&2; return 1; }

@@ -4,8 +4,8 @@
 # compilers (posix threads), the 64-bit Wine, gcab and cabextract for cabinets,
 # GoogleTest, clang with its sanitizer and fuzzer runtimes, and the small tools the tests
 # and the benchmark call (procps, GNU time). The 32-bit Wine comes where the kernel runs
-# 32-bit code; elsewhere it comes, with qemu-user-static, only for the PE32 smoke under
-# emulation (the argument pe32-emulation).
+# 32-bit code; elsewhere it comes, with qemu-user 8.1 or later, only for the PE32 smoke
+# under emulation (the argument pe32-emulation).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 wine32=no qemu=no
@@ -32,13 +32,14 @@ pkg_installed libclang-rt-dev   || need+=(libclang-rt-dev)
 have pkill && have free         || need+=(procps)
 [ -x /usr/lib/wine/wine64 ]     || need+=(wine wine64)
 [ $wine32 = no ] || pkg_installed wine32:i386 || need+=(wine32:i386)
-[ $qemu = no ] || [ -x /usr/bin/qemu-i386-static ] || need+=(qemu-user-static)
+source "$top/scripts/qemu-i386.sh"
+[ $qemu = no ] || recent_qemu_i386 >/dev/null || want_qemu=yes
 
-if [ ${#need[@]} -eq 0 ]; then
+if [ ${#need[@]} -eq 0 ] && [ "${want_qemu:-no}" = no ]; then
   exit 0
 fi
 
-echo "install-deps: installing ${need[*]}"
+[ ${#need[@]} -eq 0 ] || echo "install-deps: installing ${need[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
@@ -46,5 +47,6 @@ if [ $wine32 = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; th
   "${sudo_cmd[@]}" dpkg --add-architecture i386
 fi
 "${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+[ ${#need[@]} -eq 0 ] || "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+[ "${want_qemu:-no}" = no ] || install_recent_qemu_i386 "${sudo_cmd[@]}"
 echo "install-deps: done"

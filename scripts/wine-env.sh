@@ -29,3 +29,24 @@ wine_build_name() {
     x64)  echo "64-bit (x86_64) build under wine64" ;;
   esac
 }
+
+# True when the prefix is made whole: a prefix whose making was cut short has its
+# registry but not the system's DLLs, and every program in it then fails to start.
+prefix_ready() {
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]
+}
+
+# Makes the prefix (a half-made one is made anew); fails when it is not whole after.
+make_prefix() {
+  prefix_ready && return 0
+  rm -rf "$WINEPREFIX"
+  "$WSK_WINE" wineboot -i >/dev/null 2>&1 || true
+  "$WINESERVER" -w 2>/dev/null || true
+  prefix_ready
+}
+
+# Ends the prefix's Wine server and every process in it, and waits until they are gone.
+stop_prefix() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+}
