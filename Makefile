@@ -21,7 +21,7 @@ FUZZ_SECONDS ?= 20
 export FUZZ_SECONDS
 
 .PHONY: all deps win32 win64 native dist test test-native test-win32 test-win64 test-pe32 \
-        demo fuzz bench machine clean
+        test-release demo fuzz bench release machine clean
 
 all: dist
 
@@ -77,8 +77,14 @@ test-win64: dist
 	$(call windows_suite,x64,$(WIN64))
 
 # Every Wine run ends what it started; the check that it did comes last.
-test: test-native test-win32 test-win64
+test: test-native test-win32 test-win64 test-release
 	@bash scripts/left-running.sh
+
+# Two releases of the commit in two folders are the same bytes; a signed one still runs.
+test-release: dist
+	@echo "== release: reproducible, checked, signed"
+	@bash tests/release/test_reproducible.sh
+	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash tests/release/test_signing.sh
 
 test-pe32: dist
 	@bash scripts/pe32-smoke.sh
@@ -98,5 +104,10 @@ fuzz: deps dist
 bench: dist
 	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/bench.sh
 
+# release/: both builds made anew, stripped (debug files apart), checked, signed when
+# SIGN_PFX or SIGN_CERT says with what, archived the same way every time.
+release: deps
+	@bash scripts/release.sh
+
 clean:
-	rm -rf $(BUILD) dist
+	rm -rf $(BUILD) dist release

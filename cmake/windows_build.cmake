@@ -5,6 +5,21 @@ enable_language(RC)
 # Link the compiler runtime in, so that dist/ needs no runtime DLLs.
 add_link_options(-static -static-libgcc -static-libstdc++)
 add_compile_options(-Wall -Wextra)
+
+# Debug information for a crash to be symbolised later (a release ships it apart), with
+# no path of this machine in it: the same commit built in any folder gives the same bytes.
+# The PE time stamp comes from SOURCE_DATE_EPOCH when it is set (binutils reads it).
+add_compile_options(-g -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+# Address-space layout randomisation and no execution of data, stated rather than left to
+# the linker's defaults; 64-bit images take the whole 64-bit range. The PE32 registers no
+# structured exception handler (C++ exceptions unwind by DWARF tables here) and says so,
+# since this toolchain cannot make the table of safe handlers.
+add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_link_options(-Wl,--high-entropy-va)
+else()
+    add_link_options(-Wl,--no-seh)
+endif()
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 add_library(Corvane SHARED
@@ -22,8 +37,9 @@ add_library(Corvane SHARED
     corvane/cabinet_stage.cpp
     corvane/cabinet.cpp
     corvane/mem_inf.cpp
+    corvane/corvane.rc
     ${HOST_RULES_SOURCES})
-target_include_directories(Corvane PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(Corvane PUBLIC ${CMAKE_SOURCE_DIR} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 target_compile_definitions(Corvane PRIVATE CORVANE_BUILDING_DLL)
 target_link_libraries(Corvane PRIVATE cabinet version)
 set_target_properties(Corvane PROPERTIES PREFIX "" OUTPUT_NAME Corvane SUFFIX ".dll")
@@ -38,8 +54,8 @@ target_link_libraries(WSKORDALIN PRIVATE Corvane)
 set_target_properties(WSKORDALIN PROPERTIES PREFIX "" OUTPUT_NAME WSKORDALIN SUFFIX ".DLL")
 
 add_executable(setuphost setuphost/main.cpp setuphost/run_outcome.cpp setuphost/import_patch.cpp
-    corvane/script_settings.cpp)
-target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR})
+    corvane/script_settings.cpp setuphost/setuphost.rc)
+target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
 
 # Not shipped: shows the version the host reads from a file (used by the demo).
 add_executable(fileversion tools/fileversion.cpp)

@@ -15,3 +15,7 @@
 #define WSK_STRING_TABLE "040704E4"  // German, code page 1252
 #define WSK_TRANSLATION_LANGUAGE 0x0407
 #define WSK_TRANSLATION_CODEPAGE 0x04E4
+
+// The host programs released with it (Corvane.dll, setuphost.exe) carry the same file
+// version, in their own, US English version blocks.
+#define WSK_HOST_FILEVERSION_TEXT "5.1.1.0"
