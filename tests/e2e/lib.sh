@@ -115,5 +115,16 @@ release_lock() {
   rm -f "$1.held" "$1.release"
 }
 
+# expect_version_block DLL TOOLS WHAT: every field of the module's version block, read
+# through the version API by TOOLS/module_tests.exe.
+expect_version_block() {
+  set +e
+  OUT=$(WSK_MODULE=$(winpath "$1") "$WSK_WINE" "$2/module_tests.exe" --gtest_filter='VersionBlock.*' 2>&1)
+  STATUS=$?
+  set -e
+  expect_status 0 "$3"
+  expect_output "[  PASSED  ] 2 tests."
+}
+
 # postcopy ROOT [TEXT]: POSTCOPY on the root's own script.
 postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }

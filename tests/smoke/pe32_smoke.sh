@@ -33,12 +33,6 @@ expect_gone "$content"
 expect_gone "$root/shared/velm/main.css"
 echo "DEINSTALL: done"
 
-set +e
-OUT=$(WSK_MODULE=$(winpath "$WSK_BIN/WSKORDALIN.DLL") "$WSK_WINE" "$tools/module_tests.exe" \
-      --gtest_filter='VersionBlock.*' 2>&1)
-STATUS=$?
-set -e
-expect_status 0 "version block"
-expect_output "[  PASSED  ] 2 tests."
+expect_version_block "$WSK_BIN/WSKORDALIN.DLL" "$tools" "version block"
 echo "version block: read through the version API"
 done_ok
