@@ -6,6 +6,7 @@
 #include "content_names.h"
 #include "content_set_aside.h"
 #include "host/corvane.h"
+#include "log_entry.h"
 #include "platform/platform.h"
 
 namespace {
@@ -42,11 +43,7 @@ bool InstallBasePackage(const char* contentDir, const char* package) {
 }
 
 void KeepForItsBase(const char* package, const char* base) {
-    char value[CORVANE_TEXT_SIZE] = "";
-    CopyTextCut(value, sizeof value, package);
-    AppendTextCut(value, sizeof value, ": not unpacked, it stays for the next run to follow ");
-    AppendTextCut(value, sizeof value, FileNameOf(base));
-    Log(content::kTagKeepPackage, value);
+    LogJoined(content::kTagKeepPackage, {package, ": not unpacked, it stays for the next run to follow ", FileNameOf(base)});
 }
 
 }  // namespace

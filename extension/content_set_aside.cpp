@@ -1,10 +1,9 @@
 #include "content_set_aside.h"
 
-#include <initializer_list>
-
 #include "bounded_text.h"
 #include "content_names.h"
 #include "host/corvane.h"
+#include "log_entry.h"
 #include "platform/platform.h"
 
 namespace {
@@ -25,13 +24,6 @@ struct SubdirectoryPaths {
     static bool Build(char* out, const char* dir, const char* name) { return BuildPath(out, dir, name) && out[0]; }
 };
 
-// Logs the texts joined in a text buffer; what does not fit is cut from the end.
-void LogJoined(const char* tag, std::initializer_list<const char*> texts) {
-    char value[CORVANE_TEXT_SIZE] = "";
-    for (const char* text : texts) AppendTextCut(value, sizeof value, text);
-    Log(tag, value);
-}
-
 // Renames `from` to `to`; when something is in the way at `to`, it is deleted first.
 // Used only where what is at `to` is known to be of no worth: a discarded tree, or what
 // a failed unpack left where the old tree goes back.
@@ -42,12 +34,13 @@ MoveResult MoveOverLeftovers(const char* from, const char* to) {
     return platform::MovePath(from, to);
 }
 
-bool PutBack(const SubdirectoryPaths& paths, const char* why) {
+// `why` and `whyTail` say, joined, why the old tree goes back.
+bool PutBack(const SubdirectoryPaths& paths, const char* why, const char* whyTail = "") {
     if (MoveOverLeftovers(paths.setAside, paths.current) == MoveResult::Moved) {
-        LogJoined(content::kTagRestore, {paths.current, content::kPutBack, " (", why, ")"});
+        LogJoined(content::kTagRestore, {paths.current, content::kPutBack, " (", why, whyTail, ")"});
         return true;
     }
-    LogJoined(content::kTagRestore, {paths.setAside, content::kNotPutBack, " (", why,
+    LogJoined(content::kTagRestore, {paths.setAside, content::kNotPutBack, " (", why, whyTail,
                                      "); the old content stays there and the next run puts it back"});
     return false;
 }
@@ -90,10 +83,7 @@ bool ReplaceSubdirectory(const char* contentDir, const char* package) {
     bool hadOld = setAside == MoveResult::Moved;
     if (InstallCab(package, contentDir, 1, 0) && (!hadOld || Dismiss(paths))) return true;
     if (hadOld) {
-        char why[CORVANE_TEXT_SIZE] = "";
-        CopyTextCut(why, sizeof why, FileNameOf(package));
-        AppendTextCut(why, sizeof why, " is not in place");
-        PutBack(paths, why);
+        PutBack(paths, FileNameOf(package), " is not in place");
     } else if (platform::IsDirectory(paths.current)) {
         RemoveDirTree(paths.current, 1);  // there was none before: what a failed unpack left goes
     }

@@ -6,6 +6,7 @@
 #include "content_packages.h"
 #include "content_set_aside.h"
 #include "host/corvane.h"
+#include "log_entry.h"
 
 namespace {
 
@@ -51,11 +52,8 @@ bool UpdateLockedContent(const UpdatePaths& paths) {
     // that came with this setup are kept for a run that can read it, rather than being
     // deleted as "not newer".
     if (VerCompare(newVersion, content::kLowestVersion) < 0) {
-        char reason[CORVANE_TEXT_SIZE] = "";
-        CopyText(reason, paths.installedModule);
-        AppendText(reason, sizeof reason, ": no file version (missing or without a version resource);"
-                                          " the packages stay for a later run");
-        Log(content::kTagNoModuleVersion, reason);
+        LogJoined(content::kTagNoModuleVersion, {paths.installedModule, ": no file version (missing or without a "
+                                                 "version resource); the packages stay for a later run"});
         return false;
     }
     if (VerCompare(newVersion, installedVersion) <= 0) {
