@@ -14,7 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <string>
 
 #include "corvane/run_mode.h"
@@ -112,11 +112,26 @@ bool SetUpHostLibrary(HMODULE module, bool dryRun) {
     return true;
 }
 
+// Closes a C stream when it goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 // What the run logged, read line by line: a run of thousands of packages logs a lot.
+// C streams rather than iostreams, whose locale machinery would be most of the program.
 std::string DescribeThisRun(const std::string& log, const char* exportName, bool dryRun) {
     RunSummary summary(GetCurrentProcessId());
-    std::ifstream in(log, std::ios::binary);
-    for (std::string line; std::getline(in, line);) summary.Read(line);
+    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(log.c_str(), "rb"));
+    std::string line;
+    char chunk[4096];
+    while (in && std::fgets(chunk, sizeof chunk, in.get())) {
+        line += chunk;
+        if (line.back() != '\n') continue;  // the rest of a long line comes next
+        line.pop_back();
+        summary.Read(line);
+        line.clear();
+    }
+    if (!line.empty()) summary.Read(line);
     return summary.Describe(exportName, dryRun);
 }
 
