@@ -60,8 +60,8 @@ NameCheck FaultOfPart(const std::string& part) {
 NameCheck CheckCabinetName(const std::string& stored, std::string& relative) {
     relative = WithBackslashes(stored);
     if (relative.empty()) return {NameFault::Malformed, 0};
-    std::vector<std::string> parts = Components(relative);
     if (Absolute(relative)) return {NameFault::Escapes, 0};
+    std::vector<std::string> parts = Components(relative);
     for (const std::string& part : parts)
         if (Climbs(part)) return {NameFault::Escapes, 0};
     for (const std::string& part : parts) {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 #include "cabinet_stage.h"

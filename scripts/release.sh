@@ -61,6 +61,7 @@ sign() {  # sign FILE
     -in "$1" -out "$1.signed" >/dev/null
   mv "$1.signed" "$1"
 }
+declare -A facts  # each shipped binary's scripts/pe-facts.sh lines, by its path in the archive
 ship() {  # ship win32|win64 TRIPLE SUBFOLDER
   local file from product debug
   for file in "${binaries[@]}"; do
@@ -69,7 +70,7 @@ ship() {  # ship win32|win64 TRIPLE SUBFOLDER
     "$2-strip" --strip-all -o "$product" "$from"
     "$2-objcopy" --add-gnu-debuglink="$debug" "$product"
     [ $signing = no ] || sign "$product"
-    bash "$top/scripts/pe-facts.sh" --check "$product" >/dev/null
+    facts[$3$file]=$(bash "$top/scripts/pe-facts.sh" --check "$product")
   done
 }
 ship win32 i686-w64-mingw32 ""
@@ -90,16 +91,16 @@ shipped=("${binaries[@]}" "${binaries[@]/#/x64/}")
   echo "| file | file version | size | SHA-256 | machine | exports | imports | hardening | writable+executable |"
   echo "|---|---|---|---|---|---|---|---|---|"
   for file in "${shipped[@]}"; do
-    path=$stage/$name/$file facts=$(bash "$top/scripts/pe-facts.sh" "$path")
-    exports=$(fact exports "$facts")
+    path=$stage/$name/$file info=${facts[$file]}
+    exports=$(fact exports "$info")
     count=$(wc -w <<<"$exports")
     [ "$count" -le 3 ] || exports="$count, listed below"
-    echo "| $file | $(fact 'file version' "$facts") | $(stat -c %s "$path") | \`$(sha256sum "$path" | cut -c1-64)\` |" \
-         "$(fact machine "$facts") | ${exports:--} | $(fact imports "$facts") | $(fact hardening "$facts") |" \
-         "$(fact 'writable and executable sections' "$facts") |"
+    echo "| $file | $(fact 'file version' "$info") | $(stat -c %s "$path") | \`$(sha256sum "$path" | cut -c1-64)\` |" \
+         "$(fact machine "$info") | ${exports:--} | $(fact imports "$info") | $(fact hardening "$info") |" \
+         "$(fact 'writable and executable sections' "$info") |"
   done
   for file in "${shipped[@]}"; do
-    exports=$(fact exports "$(bash "$top/scripts/pe-facts.sh" "$stage/$name/$file")")
+    exports=$(fact exports "${facts[$file]}")
     [ "$(wc -w <<<"$exports")" -gt 3 ] || continue
     printf '\nExports of %s: %s\n' "$file" "$exports"
   done

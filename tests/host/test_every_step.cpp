@@ -183,10 +183,15 @@ protected:
     }
     std::string Root(const std::string& name) const { return dir.Text() + "\\" + name; }
 
-    // POSTCOPY on the tree `name`, through a script beside it.
-    int Update(const std::string& name) {
-        std::string script = Root(name) + ".inf";
+    // The script beside the tree `name` that names it as component and destination root.
+    std::string ScriptFor(const std::string& name) {
         dir.Write(name + ".inf", "[Setup]\nComponentDir=" + Root(name) + "\nDestinationRoot=" + Root(name) + "\n");
+        return Root(name) + ".inf";
+    }
+
+    // POSTCOPY on the tree `name`.
+    int Update(const std::string& name) {
+        std::string script = ScriptFor(name);
         ScriptArgs args{""};
         return postCopy(0, &args, script.c_str());
     }
@@ -195,9 +200,8 @@ protected:
     Child StartStopped(long step, const std::string& name) {
         DeleteTree(Root(name));
         CopyTree(dir.Text() + "\\template", Root(name));
-        dir.Write(name + ".inf", "[Setup]\nComponentDir=" + Root(name) + "\nDestinationRoot=" + Root(name) + "\n");
-        return Child("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" + Root(name) +
-                     ".inf\" " + std::to_string(step));
+        return Child("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" +
+                     ScriptFor(name) + "\" " + std::to_string(step));
     }
 
     // The checks after a stop at `step` of the tree `name`.

@@ -1,7 +1,5 @@
 // POSTCOPY and WSKordalin against the recording fake host: every branch of the update,
 // with the exact host calls, and the lock released on every way out.
-#include <algorithm>
-
 #include "extension/exports.h"
 #include "unit_support.h"
 
@@ -150,15 +148,20 @@ TEST_F(UpdateTest, SetAsideContentIsPutBackBeforeAnythingElse) {
         Fake().versions[stopped.Marker()] = "5.1.1.0";
         if (!leftoversGo) Fake().failingTrees.insert(content + "Kordex");
         EXPECT_EQ(PostCopy(""), leftoversGo ? 1 : 0);
+        // Nothing but the recovery when it fails: no version is read, no package touched.
         Calls expected = {"RemoveDirTree(" + content + "Kordex.del, 1)", "RemoveDirTree(" + content + "Kordex, 1)"};
-        if (leftoversGo) expected.push_back("GetFileVersion(" + stopped.Root() + "\\comp\\WsKordalin.dll)");
-        auto calls = CallsOf({"RemoveDirTree", "GetFileVersion", "RemoveFile", "InstallCab"});
-        calls.resize(std::min(calls.size(), expected.size()));
-        EXPECT_EQ(calls, expected) << leftoversGo;
+        if (leftoversGo) {
+            std::string module = stopped.Root() + "\\comp\\WsKordalin.dll";
+            expected.insert(expected.end(), {"GetFileVersion(" + module + ")", "GetFileVersion(" + stopped.Marker() + ")"});
+        }
+        EXPECT_EQ(CallsOf({"RemoveDirTree", "GetFileVersion", "InstallCab"}), expected) << leftoversGo;
         EXPECT_EQ(stopped.HasFile("Kordex\\page.html"), leftoversGo);
         EXPECT_EQ(stopped.HasFile("Kordex.old\\page.html"), !leftoversGo);
-        EXPECT_FALSE(stopped.HasFile("Kordex\\partial.html") && leftoversGo);
-        EXPECT_TRUE(stopped.HasFile("QMT_Kordalin_001.cab") || leftoversGo);
+        if (leftoversGo) {
+            EXPECT_FALSE(stopped.HasFile("Kordex\\partial.html"));
+        } else {
+            EXPECT_TRUE(stopped.HasFile("QMT_Kordalin_001.cab"));
+        }
         EXPECT_FALSE(stopped.HasFile("VAlmanor.sem"));
     }
 }
