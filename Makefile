@@ -1,35 +1,41 @@
 # Front door: `make demo` builds and runs the main job on the bundled sample; `make test`
 # builds every build and runs every test the machine can run at full speed; `make
 # test-pe32` runs the shipped PE32 itself, under emulation where the kernel runs no 32-bit
-# code. Each target installs what it needs first.
+# code; `make test-slow` the release checks that take minutes. Each target installs what
+# it needs first.
 SHELL := /bin/bash
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
 NATIVE := $(BUILD)/native
 JOBS ?= $(shell nproc)
+export JOBS
 export BUILD := $(abspath $(BUILD))
 export WINEDEBUG ?= -all
 
-# "yes" where the kernel runs 32-bit x86 code (scripts/machine.sh is the one place that
-# decides); the PE32 then runs natively under Wine, else the 64-bit build does.
-NATIVE32 := $(shell bash scripts/machine.sh | head -1)
-NATIVE_BUILD := $(if $(filter yes,$(NATIVE32)),pe32,x64)
+# The Windows build that runs at full speed here: the PE32 where the kernel runs 32-bit
+# code and the 32-bit Wine could be installed, else the 64-bit build. Asked when a recipe
+# runs (scripts/windows-build.sh), once the tools are installed.
+RUNNABLE = $$(bash scripts/windows-build.sh | head -1)
+# The tools `deps` installs: those the target asked for needs (scripts/install-deps.sh).
+DEPS_FOR := $(if $(filter test test-% fuzz,$(MAKECMDGOALS)),test,build)
 
 FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 20
 export FUZZ_SECONDS
 
-.PHONY: all deps win32 win64 native dist test test-native test-win32 test-win64 test-pe32 \
-        test-release demo fuzz bench release machine clean
+.PHONY: all deps win32 win64 native dist test test-native test-win32 test-win64 test-setup test-pe32 \
+        test-slow demo fuzz bench release machine clean
 
 all: dist
 
 machine:
 	@bash scripts/machine.sh | sed '1s/^/runs 32-bit code natively: /'
+	@bash scripts/windows-build.sh | sed '1s/^/the Windows build that runs here: /'
 
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh $(DEPS_FOR)
 
 win32: deps
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
@@ -58,40 +64,37 @@ test-native: native
 	@echo "== native suite: clang with AddressSanitizer and UndefinedBehaviorSanitizer"
 	@cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
-# The whole Windows suite of one build, under its own Wine.
-define windows_suite
-	@source scripts/wine-env.sh && wine_env $(1) && echo "== Windows suite: $$(wine_build_name) ($(2))"
-	@bash scripts/wine-session.sh $(1) ctest --test-dir $(2) --output-on-failure -j$(JOBS)
-	@grep -h "at each of" $(2)/Testing/Temporary/LastTest.log | sed 's/^/   /' || true
-endef
-
+# The whole Windows suite of one build, under its own Wine; for the PE32, where it can run.
 test-win32: dist
-ifeq ($(NATIVE32),yes)
-	$(call windows_suite,pe32,$(WIN32))
-else
-	@echo "== Windows suite of the PE32 build: not run, this kernel runs no 32-bit code" \
-	      "(its file checks run in the 64-bit suite; make test-pe32 runs it under emulation)"
-endif
+	@bash scripts/windows-suite.sh pe32 $(WIN32)
 
 test-win64: dist
-	$(call windows_suite,x64,$(WIN64))
+	@bash scripts/windows-suite.sh x64 $(WIN64)
 
 # Every Wine run ends what it started; the check that it did comes last.
-test: test-native test-win32 test-win64 test-release
+test: test-native test-win32 test-win64 test-setup
 	@bash scripts/left-running.sh
 
-# Two releases of the commit in two folders are the same bytes; a signed one still runs.
-test-release: dist
+# The set-up where not everything can be had: an index that cannot be fetched, packages
+# that cannot be installed, no 32-bit Wine.
+test-setup: dist
+	@echo "== set-up: an index out of step, packages not to be had, the path without the 32-bit Wine"
+	@bash tests/setup/test_setup.sh
+
+# Slow and rarely broken, so CI runs it rather than every make test: two releases of the
+# commit made anew in two folders are the same bytes, and a signed one still runs.
+test-slow: dist
 	@echo "== release: reproducible, checked, signed"
 	@bash tests/release/test_reproducible.sh
-	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash tests/release/test_signing.sh
+	@bash scripts/wine-session.sh $(RUNNABLE) bash tests/release/test_signing.sh
+	@bash scripts/left-running.sh
 
 test-pe32: dist
 	@bash scripts/pe32-smoke.sh
 	@bash scripts/left-running.sh
 
 demo: dist
-	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/demo.sh
+	@bash scripts/wine-session.sh $(RUNNABLE) bash scripts/demo.sh
 
 # libFuzzer on the native build, then the mutation run of damaged cabinets under Wine.
 fuzz: deps dist
@@ -99,10 +102,10 @@ fuzz: deps dist
 	    -DCMAKE_BUILD_TYPE=Debug -DWSK_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS)
 	@bash scripts/fuzz.sh $(abspath $(FUZZ))
-	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/mutate-cabinets.sh
+	@bash scripts/wine-session.sh $(RUNNABLE) bash scripts/mutate-cabinets.sh
 
 bench: dist
-	@bash scripts/wine-session.sh $(NATIVE_BUILD) bash scripts/bench.sh
+	@bash scripts/wine-session.sh $(RUNNABLE) bash scripts/bench.sh
 
 # release/: both builds made anew, stripped (debug files apart), checked, signed when
 # SIGN_PFX or SIGN_CERT says with what, archived the same way every time.

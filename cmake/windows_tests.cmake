@@ -72,7 +72,7 @@ foreach(case ${E2E_CASES})
     get_filename_component(name ${case} NAME_WE)
     add_test(NAME e2e.${name} COMMAND bash ${case})
     set_tests_properties(e2e.${name} PROPERTIES
-        ENVIRONMENT "WSK_BIN=${CMAKE_BINARY_DIR}/bin;WSK_SOURCE=${CMAKE_SOURCE_DIR};WSK_WINE=${CMAKE_CROSSCOMPILING_EMULATOR}")
+        ENVIRONMENT "WSK_BIN=${CMAKE_BINARY_DIR}/bin;WSK_SOURCE=${CMAKE_SOURCE_DIR};WSK_WINE=${CMAKE_CROSSCOMPILING_EMULATOR};WSK_MODULE_KIND=${WSK_MODULE_KIND}")
 endforeach()
 # Killing a Wine process outright can make Wine drop the clients running beside it.
 set_tests_properties(e2e.test_fault_kill PROPERTIES RUN_SERIAL TRUE)

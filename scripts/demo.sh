@@ -36,7 +36,9 @@ run() {  # run [--dry-run] EXPORT [TEXT]: one setuphost.exe call, its output and
   log_lines=$(wc -l < "$work/Kordex.log")
 }
 
-printf '%sKordalin content update demo: %s, from %s%s\n' "$bold" "$(wine_build_name)" "${shipped#"$top"/}/" "$plain"
+# The first line names the build and why it is the one that runs here.
+printf '%sKordalin content update demo: %s, from %s (%s)%s\n' "$bold" "$(wine_build_name)" "${shipped#"$top"/}/" \
+  "$(bash "$top/scripts/windows-build.sh" | sed -n 2p)" "$plain"
 cp "$shipped"/WSKORDALIN.DLL "$shipped"/Corvane.dll "$shipped"/setuphost.exe "$top"/dist/Kordex.inf "$work/"
 root="$work/root"; content="$root/shared/velm/kordalin"
 mkdir -p "$content"

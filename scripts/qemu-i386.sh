@@ -34,17 +34,17 @@ any_qemu_i386() {
   return 1
 }
 
-# install_recent_qemu_i386 [SUDO...]: installs qemu-user (static binaries; no binfmt
-# registrations, which i386-emulation.sh makes and removes itself) from the release when
-# its own is recent enough, else from the release's backports. The backports source is
-# named to apt for this install only (a list beside the machine's own), so the machine's
-# sources stay as they were. Where neither works, the release's older emulator is
-# installed, and the PE32 smoke says why it cannot run on it.
+# install_recent_qemu_i386: installs qemu-user (static binaries; no binfmt registrations,
+# which i386-emulation.sh makes and removes itself) from the release when its own is
+# recent enough, else from the release's backports. The backports source is named to apt
+# for this install only (a list beside the machine's own), so the machine's sources stay
+# as they were. Where neither works, the release's older emulator is installed, and the
+# PE32 smoke says why it cannot run on it. Needs scripts/apt.sh.
 install_recent_qemu_i386() {
-  local sudo=("$@") candidate codename mirror list
+  local candidate codename mirror list
   candidate=$(apt-cache policy qemu-user 2>/dev/null | sed -n 's/^ *Candidate: //p')
   if [ -n "$candidate" ] && [ "$candidate" != "(none)" ] && dpkg --compare-versions "$candidate" ge "1:$WSK_QEMU_LEAST"; then
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends qemu-user >/dev/null && return 0
+    apt_install qemu-user && return 0
   fi
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   # The mirror the release itself comes from, as apt knows it.
@@ -55,8 +55,9 @@ install_recent_qemu_i386() {
     chmod 644 "$list"
     local with_backports=(-o "Dir::Etc::sourcelist=$list")
     echo "install-deps: qemu-user $WSK_QEMU_LEAST or later from $codename-backports"
-    if "${sudo[@]}" apt-get "${with_backports[@]}" update -qq &&
-       "${sudo[@]}" apt-get "${with_backports[@]}" install -y -qq --no-install-recommends \
+    # Another index out of step does not keep the backports' own from being used.
+    if apt_update "${with_backports[@]}" &&
+       "${apt_sudo[@]}" apt-get "${with_backports[@]}" install -y -qq --no-install-recommends \
          -t "$codename-backports" qemu-user >/dev/null; then
       rm -f "$list"
       return 0
@@ -64,5 +65,5 @@ install_recent_qemu_i386() {
     rm -f "$list"
   fi
   echo "install-deps: no qemu-user $WSK_QEMU_LEAST or later to be had; installing the release's own" >&2
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+  apt_install qemu-user-static
 }

@@ -22,13 +22,20 @@ pass() { checks=$((checks + 1)); }
 done_ok() { echo "$(basename "$0"): ${checks} passed, 0 failed"; }
 
 # setuphost [--dry-run] EXPORT SCRIPT [TEXT]: runs the built module; sets STATUS and OUT.
+# A run that failed without a line of setuphost's own never got to start (Wine's start-up
+# of a new process now and then fails before any of the program runs): it is tried again,
+# twice at most, and said so.
 setuphost() {
-  local options=()
+  local options=() attempt
   if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
-  set +e
-  OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
-  STATUS=$?
-  set -e
+  for attempt in 1 2 3; do
+    set +e
+    OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
+    STATUS=$?
+    set -e
+    [ "$STATUS" -ne 0 ] && ! grep -q -e ' returned ' -e '^setuphost: ' <<<"$OUT" || return 0
+    echo "setuphost.exe did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
+  done
 }
 
 expect_status() {

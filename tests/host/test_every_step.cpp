@@ -16,6 +16,7 @@
 #include "cab_writer.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
+#include "started_process.h"
 #include "step_fs.h"
 
 namespace {
@@ -103,37 +104,6 @@ void DeleteTree(const std::string& root) {
 
 using PostCopy = int(WINAPI*)(DWORD, ScriptArgs*, const char*);
 
-// A process running a command line, waited for on request or at the end of its scope.
-class Child {
-public:
-    explicit Child(std::string command) {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
-            ADD_FAILURE() << "cannot start " << command;
-    }
-    Child(Child&& other) noexcept : process_(other.process_) { other.process_ = {}; }
-    Child& operator=(Child&& other) noexcept {
-        std::swap(process_, other.process_);
-        return *this;
-    }
-    ~Child() { Status(); }
-    // The exit status, once the process has ended; 1 when it never started.
-    DWORD Status() {
-        if (!process_.hProcess) return status_;
-        WaitForSingleObject(process_.hProcess, INFINITE);
-        GetExitCodeProcess(process_.hProcess, &status_);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-        process_ = {};
-        return status_;
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-    DWORD status_ = 1;
-};
-
 const char kContent[] = "shared\\velm\\kordalin\\";
 const std::string kKordex = std::string(kContent) + "Kordex\\";
 
@@ -197,10 +167,10 @@ protected:
     }
 
     // Starts the update of a fresh copy of the tree `name`, to be stopped dead at `step`.
-    Child StartStopped(long step, const std::string& name) {
+    StartedProcess StartStopped(long step, const std::string& name) {
         DeleteTree(Root(name));
         CopyTree(dir.Text() + "\\template", Root(name));
-        return Child("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" +
+        return StartedProcess("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" +
                      ScriptFor(name) + "\" " + std::to_string(step));
     }
 
@@ -261,8 +231,8 @@ protected:
 TEST_F(EveryStep, KilledAtEachStep) {
     auto name = [](long step) { return "killed" + std::to_string(step % 2); };
     long step = 1;
-    for (Child running = StartStopped(step, name(step)); running.Status() == kStoppedDead; ++step) {
-        Child next = StartStopped(step + 1, name(step + 1));
+    for (StartedProcess running = StartStopped(step, name(step)); running.Wait() == kStoppedDead; ++step) {
+        StartedProcess next = StartStopped(step + 1, name(step + 1));
         ExpectSoundAfterStop(step, name(step));
         running = std::move(next);
     }

@@ -6,6 +6,7 @@
 
 #include "host/corvane.h"
 #include "host_test_support.h"
+#include "started_process.h"
 
 namespace {
 
@@ -20,29 +21,21 @@ bool WaitFor(const std::string& path, int milliseconds = 10000) {
 // A second process that holds `file` open as a lock holder does, until Release().
 class LockHolder {
 public:
-    explicit LockHolder(const std::string& file) : file_(file) {
-        std::string command = "\"" + BinDir() + "\\lock_holder.exe\" \"" + file + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &process_) &&
-                   WaitFor(file + ".held");
+    explicit LockHolder(const std::string& file)
+        : file_(file), process_("\"" + BinDir() + "\\lock_holder.exe\" \"" + file + "\"") {
+        started_ = process_.Started() && WaitFor(file + ".held");
     }
     ~LockHolder() { Release(); }
     bool Started() const { return started_; }
     void Release() {
-        if (!process_.hProcess) return;
         CloseHandle(CreateFileA((file_ + ".release").c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_ALWAYS, 0, nullptr));
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-        process_ = {};
+        process_.Wait(10000);
     }
 
 private:
     std::string file_;
-    PROCESS_INFORMATION process_{};
+    StartedProcess process_;
     bool started_ = false;
 };
 
@@ -60,16 +53,8 @@ bool MakeDirectoryLink(const std::string& link, const std::string& target) {
         HeapFree(GetProcessHeap(), 0, name);
         return result;
     };
-    std::string command = "Z:\\bin\\ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return WaitFor(link);
+    StartedProcess ln("Z:\\bin\\ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"");
+    return ln.Started() && WaitFor(link);
 }
 
 }  // namespace

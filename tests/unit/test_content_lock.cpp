@@ -77,24 +77,16 @@ TEST_F(LockTest, OverlongLockPathIsNeverUsed) {
 #if defined(_WIN32)
 #include <windows.h>
 
+#include "host/started_process.h"
+
 namespace {
 
 // Exit status of is_locked.exe (beside this test program) for `file`.
 DWORD SecondProcessSeesLocked(const std::string& file) {
     char self[MAX_PATH];
     std::string dir(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
-    std::string command = "\"" + dir.substr(0, dir.find_last_of('\\')) + "\\is_locked.exe\" \"" + file + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return 99;
-    WaitForSingleObject(process.hProcess, 20000);
-    DWORD status = 99;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return status;
+    StartedProcess probe("\"" + dir.substr(0, dir.find_last_of('\\')) + "\\is_locked.exe\" \"" + file + "\"");
+    return probe.Wait(20000);
 }
 
 }  // namespace

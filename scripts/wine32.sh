@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# wine32.sh: tells whether the 32-bit Wine is installed, which the PE32 needs to run.
+# Prints "yes" or "no" on its first line, then a line that says why. Where install-deps
+# could not install it, the why is apt's reason, as install-deps kept it. WSK_WINE32=no
+# answers "no" whatever is installed, to take the path of a machine without it anywhere.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+missing=${BUILD:-$top/build}/deps/wine32.missing
+
+case "${WSK_WINE32:-}" in
+  no) echo no; echo "the 32-bit Wine is set as not to be had (WSK_WINE32=no)"; exit 0 ;;
+  ""|yes) ;;
+  *) echo "wine32.sh: WSK_WINE32 must be no or unset, not '$WSK_WINE32'" >&2; exit 2 ;;
+esac
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && [ -x /usr/lib/wine/wine ]; then
+  echo yes; echo "the 32-bit Wine is installed"
+elif [ -s "$missing" ]; then
+  echo no; echo "the 32-bit Wine could not be installed ($(head -1 "$missing"))"
+else
+  echo no; echo "the 32-bit Wine is not installed"
+fi
