@@ -3,27 +3,41 @@
 #include <cstdio>
 
 #include "content_names.h"
-#include "host/corvane.h"
 #include "platform/platform.h"
 
 namespace {
 std::FILE* lockStream = nullptr;  // the lock file this process holds open
 }
 
-int ContentSemaphore(const char* contentDir, int acquire) {
+LockState AcquireContentLock(const char* contentDir, char (&why)[CORVANE_TEXT_SIZE]) {
     char lockPath[CORVANE_PATH_SIZE] = "";
-    // A lock path that does not fit is never opened or deleted in cut-off form; acquire
-    // then behaves as after a failed open.
+    why[0] = '\0';
+    // A lock path that does not fit is never opened in cut-off form; the update checks
+    // its paths before it takes the lock.
     bool named = BuildPath(lockPath, contentDir, content::kLockFile) != 0 && lockPath[0];
-    if (acquire) {
-        if (FileLocked("", lockPath)) return 0;
-        // Another setup that took the lock since the test above is refused like one the
-        // host saw; any other failure to open does not stop the update.
-        if (!lockStream && named &&
-            platform::OpenSharedLockStream(lockPath, lockStream) == platform::LockOpen::HeldElsewhere)
-            return 0;
-        return 1;
+    if (FileLocked("", lockPath)) return LockState::HeldElsewhere;
+    if (lockStream || !named) return LockState::Taken;
+    unsigned error = 0;
+    switch (platform::OpenSharedLockStream(lockPath, lockStream, error)) {
+        case platform::LockOpen::Opened:
+        case platform::LockOpen::FolderMissing:  // no content folder: no content, no package to guard
+            return LockState::Taken;
+        case platform::LockOpen::HeldElsewhere:  // another setup took it since the test above
+            return LockState::HeldElsewhere;
+        case platform::LockOpen::Failed:
+            break;
     }
+    platform::ErrorText(error, why, sizeof why);
+    return LockState::Unusable;
+}
+
+int ContentSemaphore(const char* contentDir, int acquire) {
+    if (acquire) {
+        char why[CORVANE_TEXT_SIZE];
+        return AcquireContentLock(contentDir, why) == LockState::Taken ? 1 : 0;
+    }
+    char lockPath[CORVANE_PATH_SIZE] = "";
+    bool named = BuildPath(lockPath, contentDir, content::kLockFile) != 0 && lockPath[0];
     if (lockStream) {
         std::fclose(lockStream);
         if (named) platform::DeleteFileAt(lockPath);

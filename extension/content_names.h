@@ -8,8 +8,8 @@ constexpr const char* kContentDirNoSlash = "shared\\velm\\kordalin";
 constexpr const char* kStylesheetDir = "shared\\velm";
 constexpr const char* kStylesheet = "main.css";
 constexpr const char* kSubdirectory = "Kordex";
-// The old subdirectory while a base package is unpacked (put back when it fails), and
-// once the package is in place, until it is deleted.
+// The old subdirectory while a base package is unpacked (put back when it fails, deleted
+// once the package is in place), and what a failed unpack left there, until it is deleted.
 constexpr const char* kSetAsideDir = "Kordex.old";
 constexpr const char* kDiscardDir = "Kordex.del";
 constexpr const char* kPackagePattern = "QMT_Kordalin*.cab";
@@ -31,11 +31,14 @@ constexpr const char* kTagNoModuleVersion = "_GetModuleVersion()";
 constexpr const char* kTagSetAside = "_SetAsideContent()";
 constexpr const char* kTagRestore = "_RestoreContent()";
 constexpr const char* kTagKeepPackage = "_KeepPackage()";
+constexpr const char* kTagLockUnusable = "_OpenAlmanorSemaphore()";
+constexpr const char* kTagSearchFailed = "_FindPackages()";
 
 // What the entries of kTagRestore say, also read by the setup host for its sentence.
 constexpr const char* kPutBack = ": put back as it was";
 constexpr const char* kNotPutBack = ": could not be put back";
 constexpr const char* kLeftByEarlierSetup = "found set aside by an earlier setup that did not finish";
+constexpr const char* kBaseWasInPlace = "left by an earlier setup whose base package was already in place; removed";
 
 // The lowest real version: a version text that ranks below it is no version at all.
 constexpr const char* kLowestVersion = "0.0.0.0";

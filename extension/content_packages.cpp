@@ -17,16 +17,25 @@ bool IsBasePackage(const char* path) {
     return ContainsText(FileNameOf(path), content::kBasePackageMark);
 }
 
-// Lists every match of the search by full path. False when a match could not be named
-// in a path buffer: that package is then left alone, and the run counts as failed.
-bool ListPackages(const char* contentDir, platform::DirectorySearch& search,
-                  CMemInf& packages) {
-    char path[CORVANE_PATH_SIZE];
+// The key a package is sorted by: its path with the letters A-Z folded onto a-z, so that
+// the order of the packages does not hang on how their names are written.
+void OrderKey(char (&key)[CORVANE_PATH_SIZE], const char* path) {
+    CopyText(key, path);
+    for (char* c = key; *c; ++c)
+        if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
+}
+
+// Lists every match of the search: its order key and its full path. False when a match
+// could not be named in a path buffer: that package is then left alone, and the run
+// counts as failed.
+bool ListPackages(const char* contentDir, platform::DirectorySearch& search, CMemInf& packages) {
+    char path[CORVANE_PATH_SIZE], key[CORVANE_PATH_SIZE];
     bool allNamed = true;
     for (bool more = search.Found(); more; more = search.Next()) {
         if (search.Name()[0] == '\0') continue;
         if (CopyText(path, contentDir) && AppendText(path, search.Name())) {
-            packages.AppendValue(path, "1");
+            OrderKey(key, path);
+            packages.AppendValue(key, path);
         } else {
             Log(content::kTagPathTooLong, search.Name());
             allNamed = false;
@@ -35,15 +44,23 @@ bool ListPackages(const char* contentDir, platform::DirectorySearch& search,
     return allNamed;
 }
 
-// A base package is done when it replaced the subdirectory and is deleted. One that is
-// not must keep the packages after it back as well: unpacked over the old content they
-// would be lost when the base package comes again, and the version would still move on.
-bool InstallBasePackage(const char* contentDir, const char* package) {
-    return ReplaceSubdirectory(contentDir, package) && SafeDeleteFile(package);
+// A search that failed says nothing about the packages: none is unpacked.
+void LogSearchFailure(const char* searchPath, unsigned error) {
+    char reason[CORVANE_TEXT_SIZE];
+    platform::ErrorText(error, reason, sizeof reason);
+    LogJoined(content::kTagSearchFailed, {searchPath, ": the folder could not be searched (", reason,
+                                          "); nothing unpacked"});
 }
 
-void KeepForItsBase(const char* package, const char* base) {
-    LogJoined(content::kTagKeepPackage, {package, ": not unpacked, it stays for the next run to follow ", FileNameOf(base)});
+// A package is in place when its files replaced the content whole and it is deleted; a
+// base package replaces the content subdirectory.
+bool InstallPackage(const char* contentDir, const char* package) {
+    bool unpacked = IsBasePackage(package) ? ReplaceSubdirectory(contentDir, package) : InstallCab(package, contentDir, 1, 0) != 0;
+    return unpacked && SafeDeleteFile(package);
+}
+
+void KeepBehind(const char* package, const char* pending) {
+    LogJoined(content::kTagKeepPackage, {package, ": not unpacked, it stays for the next run to follow ", FileNameOf(pending)});
 }
 
 }  // namespace
@@ -55,34 +72,29 @@ int InstallContentPackages(const char* contentDir, const char* pattern) {
     if (!CopyText(searchPath, contentDir) || !AppendText(searchPath, pattern)) return -1;
 
     std::optional<CMemInf> packages;
-    int result = 0;
     {
         platform::DirectorySearch search(searchPath);
-        if (!search.Found()) return 0;  // nothing to do: no list, nothing touched
+        if (!search.Found() && !search.Error()) return 0;  // nothing to do: no list, nothing touched
         packages.emplace(nullptr, nullptr);
-        if (!ListPackages(contentDir, search, *packages)) result = -1;
+        bool allNamed = ListPackages(contentDir, search, *packages);
+        if (search.Error()) {
+            LogSearchFailure(searchPath, search.Error());
+            return -1;
+        }
+        // A package that could not be named would be passed over by the walk below.
+        if (!allNamed) return -1;
     }
     packages->Sort(1, 0);
 
+    // Strictly in order: a later package put in place before an earlier one would be
+    // overwritten by it when the earlier one comes again. So the first package that is
+    // not in place keeps every later one back with it.
     char* key = nullptr;
-    char* value = nullptr;
-    char failedBase[CORVANE_PATH_SIZE] = "";  // the base package not in place, if any
-    for (int more = packages->GetFirstValue(key, value); more;
-         more = packages->GetNextValue(key, value)) {
-        if (IsBasePackage(key)) {
-            failedBase[0] = '\0';
-            if (!InstallBasePackage(contentDir, key)) {
-                CopyTextCut(failedBase, sizeof failedBase, key);
-                result = -1;
-            }
-        } else if (failedBase[0]) {
-            KeepForItsBase(key, failedBase);
-            result = -1;
-        } else if (!InstallCab(key, contentDir, 1, 0)) {
-            result = -1;  // left in place for the next run
-        } else if (!SafeDeleteFile(key)) {
-            result = -1;
-        }
+    char* package = nullptr;
+    char pending[CORVANE_PATH_SIZE] = "";
+    for (int more = packages->GetFirstValue(key, package); more; more = packages->GetNextValue(key, package)) {
+        if (pending[0]) KeepBehind(package, pending);
+        else if (!InstallPackage(contentDir, package)) CopyTextCut(pending, sizeof pending, package);
     }
-    return result;
+    return pending[0] ? -1 : 0;
 }

@@ -25,32 +25,30 @@ struct SubdirectoryPaths {
 };
 
 // Renames `from` to `to`; when something is in the way at `to`, it is deleted first.
-// Used only where what is at `to` is known to be of no worth: a discarded tree, or what
-// a failed unpack left where the old tree goes back.
-MoveResult MoveOverLeftovers(const char* from, const char* to) {
+// Used only where what is at `to` is a discarded tree, of no worth.
+MoveResult MoveOverDiscarded(const char* from, const char* to) {
     MoveResult moved = platform::MovePath(from, to);
     if (moved != MoveResult::TargetExists) return moved;
     RemoveDirTree(to, 1);
     return platform::MovePath(from, to);
 }
 
+// The old tree goes back. What a failed unpack left in the subdirectory is first renamed
+// out of the way in one step, so that it is never taken for a base package in place.
 // `why` and `whyTail` say, joined, why the old tree goes back.
 bool PutBack(const SubdirectoryPaths& paths, const char* why, const char* whyTail = "") {
-    if (MoveOverLeftovers(paths.setAside, paths.current) == MoveResult::Moved) {
+    MoveResult moved = platform::MovePath(paths.setAside, paths.current);
+    if (moved == MoveResult::TargetExists && MoveOverDiscarded(paths.current, paths.discard) == MoveResult::Moved) {
+        RemoveDirTree(paths.discard, 1);
+        moved = platform::MovePath(paths.setAside, paths.current);
+    }
+    if (moved == MoveResult::Moved) {
         LogJoined(content::kTagRestore, {paths.current, content::kPutBack, " (", why, whyTail, ")"});
         return true;
     }
     LogJoined(content::kTagRestore, {paths.setAside, content::kNotPutBack, " (", why, whyTail,
                                      "); the old content stays there and the next run puts it back"});
     return false;
-}
-
-// The package is in place: the old tree goes. Renamed first, so that it is never taken
-// for a tree to put back; a discarded tree that is not deleted whole now is by the next run.
-bool Dismiss(const SubdirectoryPaths& paths) {
-    if (MoveOverLeftovers(paths.setAside, paths.discard) != MoveResult::Moved) return false;
-    RemoveDirTree(paths.discard, 1);
-    return true;
 }
 
 const char* WhyNotSetAside(MoveResult moved) {
@@ -65,6 +63,14 @@ bool RecoverSubdirectory(const char* contentDir) {
     if (!paths.built) return true;  // nothing can have been set aside under such a name
     if (platform::IsDirectory(paths.discard)) RemoveDirTree(paths.discard, 1);
     if (!platform::IsDirectory(paths.setAside)) return true;
+    // Beside a subdirectory, the old tree is one a base package replaced whole before the
+    // setup stopped (the host's commit is all or nothing, and an unfinished one was rolled
+    // back when the lock was asked for): the package is in place, the old tree goes.
+    if (platform::IsDirectory(paths.current)) {
+        RemoveDirTree(paths.setAside, 1);
+        LogJoined(content::kTagRestore, {paths.setAside, ": ", content::kBaseWasInPlace});
+        return true;
+    }
     return PutBack(paths, content::kLeftByEarlierSetup);
 }
 
@@ -81,11 +87,17 @@ bool ReplaceSubdirectory(const char* contentDir, const char* package) {
         return false;
     }
     bool hadOld = setAside == MoveResult::Moved;
-    if (InstallCab(package, contentDir, 1, 0) && (!hadOld || Dismiss(paths))) return true;
+    // Unpacked, the package is in place whole, files beside the subdirectory included: the
+    // old tree goes (what is not removed now goes with the next run, never back).
+    if (InstallCab(package, contentDir, 1, 0)) {
+        if (hadOld) RemoveDirTree(paths.setAside, 1);
+        return true;
+    }
     if (hadOld) {
         PutBack(paths, FileNameOf(package), " is not in place");
-    } else if (platform::IsDirectory(paths.current)) {
-        RemoveDirTree(paths.current, 1);  // there was none before: what a failed unpack left goes
+    } else if (platform::IsDirectory(paths.current) &&
+               MoveOverDiscarded(paths.current, paths.discard) == MoveResult::Moved) {
+        RemoveDirTree(paths.discard, 1);  // there was none before: what a failed unpack left goes
     }
     return false;
 }

@@ -1,14 +1,17 @@
 // The content subdirectory replaced by a base package all or nothing. The old tree is
-// set aside (renamed) before the package is unpacked; once the package is in place it is
-// renamed once more, to be deleted, and when the package is not, whatever the host wrote
-// into the subdirectory goes and the old tree is put back. Each rename is one step, so a
-// setup stopped at any moment leaves the old tree under exactly one of three names, and
-// the next run knows what to do with it before it does anything else.
+// set aside (renamed) before the package is unpacked; once the package is unpacked (the
+// host's commit puts all of it in place, or none), the old tree goes. When the package is
+// not unpacked, whatever the host wrote into the subdirectory is renamed out of the way
+// and the old tree is put back. Each rename is one step, so a setup stopped at any moment
+// leaves the old tree whole under its set-aside name or in place, and the next run knows
+// what to do with it before it does anything else: beside a subdirectory it goes (the
+// package was in place), alone it goes back.
 #pragma once
 
-// Start of a locked run: a tree left to be deleted is deleted, a set-aside tree is put
-// back. False when a set-aside tree is there and could not be put back: the run must
-// then change nothing, so that the old content is not lost.
+// Start of a locked run: a tree left to be deleted is deleted; a set-aside tree goes when
+// the subdirectory is there (its base package was in place), else it is put back. False
+// when a set-aside tree could not be put back: the run must then change nothing, so that
+// the old content is not lost.
 bool RecoverSubdirectory(const char* contentDir);
 
 // Unpacks the base package `package` into `contentDir` (which ends in a backslash) so

@@ -62,8 +62,9 @@ bool UpdateLockedContent(const UpdatePaths& paths) {
         return true;
     }
     if (InstallContentPackages(paths.contentDir, content::kPackagePattern) != 0) return false;
-    CopyCreateFile(paths.installedModule, paths.marker);
-    return true;
+    // The version is recorded last, and a version that could not be recorded fails the
+    // run: the next run, with no package left, records it.
+    return CopyCreateFile(paths.installedModule, paths.marker) != 0;
 }
 
 }  // namespace
@@ -88,9 +89,16 @@ bool UpdateContent(ScriptRun& run) {
     if (!BuildUpdatePaths(root, run.componentDir, paths)) return false;
 
     ContentLock lock(paths.contentDir);
-    if (!lock.Taken()) {
-        Log(content::kTagLockRefused, paths.contentDir);
-        return true;
+    switch (lock.State()) {
+        case LockState::Taken:
+            return UpdateLockedContent(paths);
+        case LockState::HeldElsewhere:  // that setup updates the content
+            Log(content::kTagLockRefused, paths.contentDir);
+            return true;
+        case LockState::Unusable:  // nobody can tell whether another setup works here
+            LogJoined(content::kTagLockUnusable, {paths.contentDir, content::kLockFile, ": cannot be opened (",
+                                                  lock.Why(), "); the content is left alone"});
+            return false;
     }
-    return UpdateLockedContent(paths);
+    return false;
 }

@@ -31,12 +31,19 @@ public:
     const char* Name() const;
     // Moves to the next match; false when there is none.
     bool Next();
+    // The system's error when the folder could not be searched or its listing broke off;
+    // 0 while the search went well, also when nothing matched or the folder is missing.
+    unsigned Error() const { return error_; }
 
 private:
     struct State;
     State* state_;
     bool found_ = false;
+    unsigned error_ = 0;
 };
+
+// The system's text for `error`, cut to `size` bytes, always terminated.
+void ErrorText(unsigned error, char* text, unsigned size);
 
 // Deletes one file; true when it was deleted.
 bool DeleteFileAt(const char* path);
@@ -50,13 +57,14 @@ enum class MoveResult { Moved, SourceMissing, TargetExists, Failed };
 // is already at `to`.
 MoveResult MovePath(const char* from, const char* to);
 
-enum class LockOpen { Opened, HeldElsewhere, Failed };
+enum class LockOpen { Opened, HeldElsewhere, FolderMissing, Failed };
 
 // Opens the lock file `path` for writing (created, or cut to zero length), shared so that
 // others may still open it for reading and writing but not delete or rename it, into
 // `stream`. HeldElsewhere, changing nothing, when another lock holder has it open: the
 // test before the open and the open itself are two steps, and a second setup may have
-// come in between.
-LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream);
+// come in between. FolderMissing when the lock file's folder is not there; Failed, with
+// the system's error in `error`, when it cannot be opened for another reason.
+LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream, unsigned& error);
 
 }  // namespace platform

@@ -95,6 +95,7 @@ DirectorySearch::DirectorySearch(const char* pattern) : state_(new State) {
     state_->pattern = slash == std::string::npos ? full : full.substr(slash + 1);
     state_->dir = opendir(directory.c_str());
     found_ = state_->dir != nullptr;
+    if (!found_ && errno != ENOENT && errno != ENOTDIR) error_ = static_cast<unsigned>(errno);
     Next();
 }
 
@@ -109,13 +110,20 @@ const char* DirectorySearch::Name() const {
 
 bool DirectorySearch::Next() {
     if (!state_->dir) return found_ = false;
+    errno = 0;
     while (dirent* entry = readdir(state_->dir)) {
         if (fnmatch(state_->pattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0) {
             state_->name = entry->d_name;
             return found_ = true;
         }
     }
+    if (errno != 0) error_ = static_cast<unsigned>(errno);
     return found_ = false;
+}
+
+void ErrorText(unsigned error, char* text, unsigned size) {
+    if (size == 0) return;
+    std::snprintf(text, size, "%s", std::strerror(static_cast<int>(error)));
 }
 
 bool DeleteFileAt(const char* path) {
@@ -140,16 +148,20 @@ MoveResult MovePath(const char* from, const char* to) {
     }
 }
 
-LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream) {
+LockOpen OpenSharedLockStream(const char* path, std::FILE*& stream, unsigned& error) {
     // POSIX has no share modes: an exclusive advisory lock stands in for them, taken
     // before the file is cut so that another holder's file is left as it is.
     int descriptor = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (descriptor == -1) return LockOpen::Failed;
+    if (descriptor == -1) {
+        error = static_cast<unsigned>(errno);
+        return errno == ENOENT ? LockOpen::FolderMissing : LockOpen::Failed;
+    }
     if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         close(descriptor);
         return LockOpen::HeldElsewhere;
     }
     if (ftruncate(descriptor, 0) != 0 || !(stream = fdopen(descriptor, "w"))) {
+        error = static_cast<unsigned>(errno);
         close(descriptor);
         return LockOpen::Failed;
     }

@@ -121,7 +121,7 @@ int RemoveDirTree(const char* dir, int removeSelf) {
 
 int CopyCreateFile(const char* source, const char* destination) {
     Record("CopyCreateFile", {Text(source), Text(destination)});
-    return 1;
+    return Fake().failingCopies.count(Text(destination)) ? 0 : 1;
 }
 
 int GetFileVersion(const char* file, char* version, char* scratch) {

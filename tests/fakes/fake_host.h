@@ -24,6 +24,7 @@ struct FakeHost {
     std::string failedCabinetLeaves;                // ... after writing this file (relative) if set
     std::set<std::string> undeletableFiles;         // SafeDeleteFile fails for these
     std::set<std::string> failingTrees;             // RemoveDirTree fails for these; others go for real
+    std::set<std::string> failingCopies;            // CopyCreateFile fails onto these destinations
 
     // The call that throws: the `throwAt`-th call (from 1) whose name is `throwOn`.
     std::string throwOn;

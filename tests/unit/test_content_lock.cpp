@@ -50,13 +50,24 @@ TEST_F(LockTest, SecondAcquireKeepsTheHeldStream) {
     EXPECT_EQ(LockContent(), "written while held");  // a second open would have cut it
 }
 
-// An open that fails still counts as taken; the release then deletes nothing.
+// No content folder yet: nothing to guard, so the lock counts as taken without a file;
+// the release then deletes nothing.
 TEST_F(LockTest, ReleaseAfterFailedOpenLeavesTheFile) {
     std::string missing = tree.Root() + "\\absent\\";
     EXPECT_EQ(ContentSemaphore(missing.c_str(), 1), 1);
     WriteLock("someone else's");
     EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 0), 1);
     EXPECT_EQ(LockContent(), "someone else's");
+}
+
+// A lock file that cannot be opened (a folder of its name here): refused with the
+// system's reason, for a setup that holds it could not be told from one that does not.
+TEST_F(LockTest, LockFileThatCannotBeOpenedRefusesTheLock) {
+    std::filesystem::create_directory(tree.Dir().Below("shared\\velm\\kordalin\\VAlmanor.sem"));
+    char why[CORVANE_TEXT_SIZE];
+    EXPECT_EQ(AcquireContentLock(tree.Content().c_str(), why), LockState::Unusable);
+    EXPECT_STRNE(why, "");
+    EXPECT_EQ(ContentSemaphore(tree.Content().c_str(), 1), 0);
 }
 
 // Release with nothing held returns 1 and deletes nothing.

@@ -1,5 +1,6 @@
-// Unpacking the content packages: order, the base package rule, one overall result, the
-// list released on every way out, and paths at the 260-byte bound.
+// Unpacking the content packages: strict order whatever the letter case, the base package
+// rule, one overall result, the list released on every way out, and paths at the
+// 260-byte bound.
 #include <algorithm>
 
 #include "extension/content_packages.h"
@@ -18,6 +19,13 @@ protected:
     ContentTree tree;
 };
 
+// A path as the package list orders it: the letters A-Z folded onto a-z.
+std::string Folded(std::string path) {
+    for (char& c : path)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return path;
+}
+
 std::size_t LogsTagged(const std::string& tag) {
     return static_cast<std::size_t>(std::count_if(Fake().calls.begin(), Fake().calls.end(), [&](const std::string& call) {
         return call.rfind("Log(" + tag + ", ", 0) == 0;
@@ -27,8 +35,8 @@ std::size_t LogsTagged(const std::string& tag) {
 }  // namespace
 
 // A base and two numbered packages, found in any order: sorted; the old subdirectory set
-// aside just before the base package and deleted once it is in place (renamed first, so
-// that it is never taken for a tree to put back); each package unpacked, then deleted.
+// aside just before the base package and deleted once it is in place; each package
+// unpacked, then deleted.
 TEST_F(PackagesTest, BaseThenNumberedInOrder) {
     for (const char* n : {"002", "000", "001"}) tree.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
     tree.AddPackage("unrelated.cab");
@@ -38,7 +46,7 @@ TEST_F(PackagesTest, BaseThenNumberedInOrder) {
     Calls expected = {
         "Sort(1, 0)",
         "InstallCab(" + Package("000") + ", " + content + ", 1, 0)",
-        "RemoveDirTree(" + content + "Kordex.del, 1)",
+        "RemoveDirTree(" + content + "Kordex.old, 1)",
         "SafeDeleteFile(" + Package("000") + ")",
         "InstallCab(" + Package("001") + ", " + content + ", 1, 0)",
         "SafeDeleteFile(" + Package("001") + ")",
@@ -49,8 +57,9 @@ TEST_F(PackagesTest, BaseThenNumberedInOrder) {
     for (const char* gone : {"Kordex", "Kordex.old", "Kordex.del"}) EXPECT_FALSE(tree.HasFile(gone)) << gone;
     auto appended = CallsOf({"AppendValue"});
     std::sort(appended.begin(), appended.end());
-    EXPECT_EQ(appended, (Calls{"AppendValue(" + Package("000") + ", 1)", "AppendValue(" + Package("001") + ", 1)",
-                               "AppendValue(" + Package("002") + ", 1)"}));
+    EXPECT_EQ(appended, (Calls{"AppendValue(" + Folded(Package("000")) + ", " + Package("000") + ")",
+                               "AppendValue(" + Folded(Package("001")) + ", " + Package("001") + ")",
+                               "AppendValue(" + Folded(Package("002")) + ", " + Package("002") + ")"}));
     EXPECT_EQ(Fake().calls.front(), "CMemInf((null), (null))");
     EXPECT_TRUE(CallsNamed("Log").empty());
     EXPECT_EQ(Fake().listsAlive, 0);
@@ -91,43 +100,60 @@ TEST_F(PackagesTest, ABasePackageNotInPlaceLeavesTheOldSubdirectoryAndWhatFollow
     }
 }
 
-// Putting the old subdirectory back fails when what the host left cannot be removed: the
-// old tree stays set aside, the log says so, and the next run puts it back first.
+// Putting the old subdirectory back fails when what the host left cannot be renamed out
+// of the way (something named Kordex.del that will not go is in the way): the old tree
+// stays set aside, the log says so, and once what the host left is gone (our host rolls
+// its unfinished commit back when the lock is next asked for) the next run puts it back
+// first.
 TEST_F(PackagesTest, AnOldSubdirectoryThatCannotGoBackStaysSetAside) {
     tree.AddPackage("QMT_Kordalin_000.cab");
     tree.AddPackage("Kordex\\old\\page.html");
+    tree.AddPackage("Kordex.del\\stuck.html");
     Fake().failingCabinets.insert(Package("000"));
     Fake().failedCabinetLeaves = "Kordex\\new\\a.html";
-    Fake().failingTrees.insert(tree.Content() + "Kordex");
+    Fake().failingTrees.insert(tree.Content() + "Kordex.del");
     EXPECT_EQ(Install(), -1);
     EXPECT_TRUE(tree.HasFile("Kordex.old\\old\\page.html"));
     ASSERT_EQ(CallsNamed("Log").size(), 1u);
     EXPECT_NE(CallsNamed("Log")[0].find(tree.Content() + "Kordex.old: could not be put back"), std::string::npos);
 
     Fake().failingTrees.clear();
+    std::filesystem::remove_all(tree.Dir().Below("shared\\velm\\kordalin\\Kordex"));
     EXPECT_TRUE(RecoverSubdirectory(tree.Content().c_str()));
     EXPECT_TRUE(tree.HasFile("Kordex\\old\\page.html"));
     EXPECT_FALSE(tree.HasFile("Kordex\\new"));
     EXPECT_FALSE(tree.HasFile("Kordex.old"));
+    EXPECT_FALSE(tree.HasFile("Kordex.del"));
 }
 
-// The second of three fails to unpack: first and third done, second left, result -1.
-TEST_F(PackagesTest, OneFailedUnpackLeavesThatPackageAndFails) {
-    for (const char* n : {"000", "001", "002"}) tree.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
-    Fake().failingCabinets.insert(Package("001"));
-    EXPECT_EQ(Install(), -1);
-    EXPECT_EQ(CallsOf({"InstallCab", "SafeDeleteFile"}).size(), 5u);
-    EXPECT_EQ(CallsNamed("SafeDeleteFile"),
-              (Calls{"SafeDeleteFile(" + Package("000") + ")", "SafeDeleteFile(" + Package("002") + ")"}));
+// Strictly in order: the first package not in place (not unpacked, or unpacked and not
+// deleted) keeps every later one back, each logged; a later package put in place first
+// would be overwritten when the earlier one comes again.
+TEST_F(PackagesTest, TheFirstPackageNotInPlaceKeepsTheLaterOnesBack) {
+    for (bool undeletable : {false, true}) {
+        ResetFake();
+        ContentTree fresh;
+        for (const char* n : {"000", "001", "002", "003"}) fresh.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
+        std::string second = fresh.Content() + "QMT_Kordalin_001.cab";
+        (undeletable ? Fake().undeletableFiles : Fake().failingCabinets).insert(second);
+        EXPECT_EQ(InstallContentPackages(fresh.Content().c_str(), "QMT_Kordalin*.cab"), -1);
+        EXPECT_EQ(CallsNamed("InstallCab").size(), 2u) << undeletable;
+        EXPECT_EQ(CallsNamed("SafeDeleteFile").size(), undeletable ? 2u : 1u);
+        ASSERT_EQ(LogsTagged("_KeepPackage()"), 2u) << undeletable;
+        EXPECT_NE(CallsNamed("Log").back().find("QMT_Kordalin_003.cab: not unpacked, it stays for the next run to "
+                                                "follow QMT_Kordalin_001.cab"), std::string::npos);
+    }
 }
 
-// A package that unpacks but cannot be deleted fails the run; the others go on.
-TEST_F(PackagesTest, UndeletablePackageFails) {
-    for (const char* n : {"001", "002"}) tree.AddPackage(std::string("QMT_Kordalin_") + n + ".cab");
-    Fake().undeletableFiles.insert(Package("001"));
-    EXPECT_EQ(Install(), -1);
-    EXPECT_EQ(CallsNamed("InstallCab").size(), 2u);
-    EXPECT_TRUE(CallsNamed("RemoveDirTree").empty());
+// Letter case does not reorder: capitals sort before small letters by byte value, but
+// QMT_KORDALIN_001.CAB still follows the base package QMT_Kordalin_000.cab.
+TEST_F(PackagesTest, LetterCaseDoesNotReorder) {
+    tree.AddPackage("QMT_KORDALIN_001.CAB");
+    tree.AddPackage("QMT_Kordalin_000.cab");
+    EXPECT_EQ(Install(), 0);
+    EXPECT_EQ(CallsNamed("InstallCab"), (Calls{"InstallCab(" + Package("000") + ", " + tree.Content() + ", 1, 0)",
+                                               "InstallCab(" + tree.Content() + "QMT_KORDALIN_001.CAB, " +
+                                                   tree.Content() + ", 1, 0)"}));
 }
 
 // No package: 0, no list made, nothing touched.
@@ -175,7 +201,7 @@ TEST(PackagesBaseRule, DirectoryNamedLikeABasePackageDoesNotCount) {
     dir.Write("Data_000.1\\kordalin\\Kordex\\page.html");
     ResetFake();
     EXPECT_EQ(InstallContentPackages(content.c_str(), "QMT_Kordalin*.cab"), 0);
-    EXPECT_EQ(CallsNamed("RemoveDirTree"), (Calls{"RemoveDirTree(" + content + "Kordex.del, 1)"}));
+    EXPECT_EQ(CallsNamed("RemoveDirTree"), (Calls{"RemoveDirTree(" + content + "Kordex.old, 1)"}));
 }
 
 // Paths at the bound: a content directory of 239 bytes names "QMT_Kordalin_000.cab" in 259;

@@ -55,13 +55,27 @@ TEST_F(UpdateTest, OtherTextsRunTheUpdate) {
     }
 }
 
-// A locked lock file: logged with the content directory, nothing else touched, result 1.
-TEST_F(UpdateTest, RefusedLockIsLoggedAndReportsDone) {
-    Fake().lockedFiles.insert(tree.LockFile());
-    EXPECT_EQ(PostCopy(""), 1);
-    EXPECT_EQ(CallsNamed("Log"), (Calls{"Log(_FindAlmanorSemaphore(), " + tree.Content() + ")"}));
-    EXPECT_TRUE(CallsOf({"GetFileVersion", "RemoveFile", "InstallCab", "CopyCreateFile"}).empty());
-    EXPECT_NE(LastExit().find(", 0)"), std::string::npos);
+// A lock another setup holds: logged with the content directory, nothing else touched,
+// result 1 (that setup does the update). A lock file that cannot be opened at all (a
+// folder of its name): logged with the system's reason, nothing touched, result 0.
+TEST_F(UpdateTest, RefusedLockLeavesTheContentAlone) {
+    for (bool unusable : {false, true}) {
+        ResetFake();
+        ContentTree fresh;
+        Fake().destinationRoot = fresh.Root();
+        Fake().componentDir = fresh.Root() + "\\comp";
+        fresh.AddPackage("QMT_Kordalin_001.cab");
+        if (unusable) std::filesystem::create_directory(fresh.Dir().Below("shared\\velm\\kordalin\\VAlmanor.sem"));
+        else Fake().lockedFiles.insert(fresh.LockFile());
+        EXPECT_EQ(PostCopy(""), unusable ? 0 : 1);
+        ASSERT_EQ(CallsNamed("Log").size(), 1u);
+        std::string expected = unusable ? "Log(_OpenAlmanorSemaphore(), " + fresh.LockFile() + ": cannot be opened ("
+                                        : "Log(_FindAlmanorSemaphore(), " + fresh.Content() + ")";
+        EXPECT_EQ(CallsNamed("Log")[0].rfind(expected, 0), 0u) << CallsNamed("Log")[0];
+        EXPECT_TRUE(CallsOf({"GetFileVersion", "RemoveFile", "InstallCab", "CopyCreateFile"}).empty());
+        EXPECT_TRUE(fresh.HasFile("QMT_Kordalin_001.cab"));
+        EXPECT_NE(LastExit().find(unusable ? ", 1)" : ", 0)"), std::string::npos);
+    }
 }
 
 // Installed content as new as the packages, or newer: logged, packages deleted, result 1.
@@ -132,37 +146,42 @@ TEST_F(UpdateTest, UnreadableModuleVersionKeepsThePackages) {
     }
 }
 
-// What a stopped setup left (the old subdirectory set aside, part of a new one, a tree
-// to delete) is dealt with before anything else: the old subdirectory goes back. When it
-// cannot, nothing else is done and the run fails, so the old content is never lost.
-TEST_F(UpdateTest, SetAsideContentIsPutBackBeforeAnythingElse) {
-    for (bool leftoversGo : {true, false}) {
+// What a stopped setup left is dealt with before anything else: a tree to delete goes; a
+// set-aside subdirectory goes back where none is in its place, and goes where its base
+// package had replaced it whole. When it cannot go back, nothing else is done and the run
+// fails, so the old content is never lost.
+TEST_F(UpdateTest, SetAsideContentIsDealtWithBeforeAnythingElse) {
+    struct Case { const char* scenario; bool baseInPlace, blocked; };
+    for (const Case& c : {Case{"set aside, nothing in its place", false, false},
+                          Case{"set aside, its base package in place", true, false},
+                          Case{"set aside, a file in its way that will not go", false, true}}) {
         ResetFake();
         ContentTree stopped;
         Fake().destinationRoot = stopped.Root();
         Fake().componentDir = stopped.Root() + "\\comp";
-        for (const char* file : {"Kordex.old\\page.html", "Kordex\\partial.html", "Kordex.del\\page.html", "QMT_Kordalin_001.cab"})
+        for (const char* file : {"Kordex.old\\page.html", "Kordex.del\\page.html", "QMT_Kordalin_001.cab"})
             stopped.AddPackage(file);
+        if (c.baseInPlace) stopped.AddPackage("Kordex\\new.html");
+        if (c.blocked) stopped.AddPackage("Kordex");  // a file, and Kordex.del cannot go
         std::string content = stopped.Content();
+        if (c.blocked) Fake().failingTrees.insert(content + "Kordex.del");
         Fake().versions[stopped.Root() + "\\comp\\WsKordalin.dll"] = "5.1.1.0";
         Fake().versions[stopped.Marker()] = "5.1.1.0";
-        if (!leftoversGo) Fake().failingTrees.insert(content + "Kordex");
-        EXPECT_EQ(PostCopy(""), leftoversGo ? 1 : 0);
+        EXPECT_EQ(PostCopy(""), c.blocked ? 0 : 1) << c.scenario;
         // Nothing but the recovery when it fails: no version is read, no package touched.
-        Calls expected = {"RemoveDirTree(" + content + "Kordex.del, 1)", "RemoveDirTree(" + content + "Kordex, 1)"};
-        if (leftoversGo) {
+        Calls expected = {"RemoveDirTree(" + content + "Kordex.del, 1)"};
+        if (c.baseInPlace) expected.push_back("RemoveDirTree(" + content + "Kordex.old, 1)");
+        if (c.blocked) expected.push_back("RemoveDirTree(" + content + "Kordex.del, 1)");
+        if (!c.blocked) {
             std::string module = stopped.Root() + "\\comp\\WsKordalin.dll";
             expected.insert(expected.end(), {"GetFileVersion(" + module + ")", "GetFileVersion(" + stopped.Marker() + ")"});
         }
-        EXPECT_EQ(CallsOf({"RemoveDirTree", "GetFileVersion", "InstallCab"}), expected) << leftoversGo;
-        EXPECT_EQ(stopped.HasFile("Kordex\\page.html"), leftoversGo);
-        EXPECT_EQ(stopped.HasFile("Kordex.old\\page.html"), !leftoversGo);
-        if (leftoversGo) {
-            EXPECT_FALSE(stopped.HasFile("Kordex\\partial.html"));
-        } else {
-            EXPECT_TRUE(stopped.HasFile("QMT_Kordalin_001.cab"));
-        }
-        EXPECT_FALSE(stopped.HasFile("VAlmanor.sem"));
+        EXPECT_EQ(CallsOf({"RemoveDirTree", "GetFileVersion", "InstallCab"}), expected) << c.scenario;
+        EXPECT_EQ(stopped.HasFile("Kordex\\page.html"), !c.baseInPlace && !c.blocked) << c.scenario;
+        EXPECT_EQ(stopped.HasFile("Kordex\\new.html"), c.baseInPlace) << c.scenario;
+        EXPECT_EQ(stopped.HasFile("Kordex.old\\page.html"), c.blocked) << c.scenario;
+        EXPECT_TRUE(stopped.HasFile("QMT_Kordalin_001.cab")) << c.scenario;
+        EXPECT_FALSE(stopped.HasFile("VAlmanor.sem")) << c.scenario;
     }
 }
 
@@ -173,6 +192,17 @@ TEST_F(UpdateTest, FailedUnpackKeepsTheOldMarker) {
     Fake().failingCabinets.insert(tree.Content() + "QMT_Kordalin_001.cab");
     EXPECT_EQ(PostCopy(""), 0);
     EXPECT_TRUE(CallsNamed("CopyCreateFile").empty());
+    EXPECT_TRUE(LastExit().find(", 1)") != std::string::npos);
+}
+
+// A version that could not be recorded fails the run: reported as done, it would claim a
+// version the content does not carry until the next run records it.
+TEST_F(UpdateTest, FailedMarkerCopyFailsTheRun) {
+    Versions("5.1.1.0", "5.1.0.9");
+    tree.AddPackage("QMT_Kordalin_001.cab");
+    Fake().failingCopies.insert(tree.Marker());
+    EXPECT_EQ(PostCopy(""), 0);
+    EXPECT_EQ(CallsNamed("SafeDeleteFile").size(), 1u);
     EXPECT_TRUE(LastExit().find(", 1)") != std::string::npos);
 }
 
