@@ -82,11 +82,14 @@ test-setup: dist
 	@bash tests/setup/test_setup.sh
 
 # Slow and rarely broken, so CI runs it rather than every make test: two releases of the
-# commit made anew in two folders are the same bytes, and a signed one still runs.
+# commit made anew in two folders are the same bytes, a signed one still runs, and a
+# traced run of the build that runs here flushes every file before it names it.
 test-slow: dist
 	@echo "== release: reproducible, checked, signed"
 	@bash tests/release/test_reproducible.sh
 	@bash scripts/wine-session.sh $(RUNNABLE) bash tests/release/test_signing.sh
+	@echo "== durable before visible: a traced first installation"
+	@WSK_SOURCE=$(CURDIR) bash scripts/wine-session.sh $(RUNNABLE) bash tests/slow/test_durable_order.sh
 	@bash scripts/left-running.sh
 
 test-pe32: dist

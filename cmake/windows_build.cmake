@@ -34,6 +34,10 @@ add_library(Corvane SHARED
     corvane/file_version.cpp
     corvane/cabinet_names.cpp
     corvane/two_at_a_time.cpp
+    corvane/run_record.cpp
+    corvane/stage_area.cpp
+    corvane/commit_journal.cpp
+    corvane/leftovers.cpp
     corvane/cabinet_stage.cpp
     corvane/cabinet.cpp
     corvane/mem_inf.cpp

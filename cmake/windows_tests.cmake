@@ -11,7 +11,7 @@ file(GLOB HOST_TEST_SOURCES CONFIGURE_DEPENDS tests/host/*.cpp)
 add_executable(corvane_tests ${HOST_TEST_SOURCES})
 target_include_directories(corvane_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(corvane_tests PRIVATE Corvane GTest::gtest_main)
-target_sources(corvane_tests PRIVATE setuphost/import_patch.cpp)
+target_sources(corvane_tests PRIVATE setuphost/import_patch.cpp setuphost/run_outcome.cpp)
 add_executable(lock_holder tests/host/helpers/lock_holder.cpp)
 # An update stopped dead at a chosen file-system operation, for the test of every step.
 add_executable(stopped_update tests/host/helpers/stopped_update.cpp setuphost/import_patch.cpp)
@@ -36,7 +36,8 @@ add_test(NAME win.host COMMAND corvane_tests --gtest_filter=-EveryStep.*)
 # long, so two tests of their own that run beside the others.
 add_test(NAME win.every_step.kill COMMAND corvane_tests --gtest_filter=EveryStep.Killed*)
 add_test(NAME win.every_step.fail COMMAND corvane_tests --gtest_filter=EveryStep.Failing*)
-set_tests_properties(win.host win.every_step.kill win.every_step.fail PROPERTIES FIXTURES_REQUIRED cabinets
+add_test(NAME win.every_step.power_cut COMMAND corvane_tests --gtest_filter=EveryStep.PowerCut*)
+set_tests_properties(win.host win.every_step.kill win.every_step.fail win.every_step.power_cut PROPERTIES FIXTURES_REQUIRED cabinets
     ENVIRONMENT "WSK_CABINETS=${CABINET_FIXTURES};WSK_BIN=${CMAKE_BINARY_DIR}/bin")
 
 # The built module: version block, exports, loading.

@@ -18,8 +18,12 @@
 
 #include "cabinet_names.h"
 #include "cabinet_stage.h"
+#include "leftovers.h"
 #include "file_system.h"
 #include "host/corvane.h"
+#include "run_log.h"
+#include "run_record.h"
+#include "stage_area.h"
 #include "run_mode.h"
 
 namespace {
@@ -43,6 +47,7 @@ struct Extraction {
     NameCheck refusal;          // what is wrong with it
     std::string overlongName;   // the first stored name whose path would be too long
     std::string writeFailure;   // the first file that could not be written whole, and why
+    std::string shortData;      // the first file the cabinet gave less data for than it records
     std::string readFailure;    // why the cabinet could not be read, when a read failed
     std::size_t files = 0;
     unsigned long long bytes = 0;
@@ -162,11 +167,17 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
         if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
             !Fs().setTimes(file, &stamp))
             NoteWriteFailure(run, "cannot set its time: " + ErrorText(GetLastError()));
+        // On the disk before it can be named in the content: after a power cut a name may
+        // stay while data that was never flushed is gone.
+        if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
         if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
     }
-    if (run.writeFailure.empty() && run.written != run.expected)
-        NoteWriteFailure(run, std::to_string(run.written) + " of " + std::to_string(run.expected) + " bytes written");
-    if (!run.writeFailure.empty()) return FALSE;
+    // Every write went through and the file is still short: the cabinet's data ended
+    // early (a block that failed its checksum gives none), which is damage, not the disk.
+    if (run.writeFailure.empty() && run.written != run.expected && run.shortData.empty())
+        run.shortData = run.outputName + " could not be read whole (" + std::to_string(run.written) + " of " +
+                        std::to_string(run.expected) + " bytes)";
+    if (!run.writeFailure.empty() || !run.shortData.empty()) return FALSE;
     ++run.files;
     run.bytes += run.written;
     ReportProgress(run.cabinet.c_str(), static_cast<unsigned>(run.files), run.total);
@@ -196,7 +207,7 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
     if (run.output != INVALID_HANDLE_VALUE && run.output != kDrySink) Fs().close(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
     return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty() &&
-           run.readFailure.empty();
+           run.shortData.empty() && run.readFailure.empty();
 }
 
 const char* Reason(const ERF& error) {
@@ -228,24 +239,33 @@ std::string Refusal(const std::string& name, const NameCheck& check, const char*
     }
 }
 
-std::string Outcome(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
-                    const char* destination) {
-    const char* failed = run.dry ? "would fail, " : "failed, ";
-    const char* nothing = run.dry ? "" : "; nothing replaced";
+// Why a cabinet was not put in place, as the log and the run record say it: a refusal
+// starts with "refused, ".
+std::string WhyNotUnpacked(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
+                           const char* destination) {
+    if (!run.refusedName.empty()) return Refusal(run.refusedName, run.refusal, destination);
+    if (run.empty) return "damaged cabinet: it holds no file";
+    if (!run.overlongName.empty())
+        return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
+    if (!run.readFailure.empty()) return "cannot read the cabinet: " + run.readFailure;
+    if (!run.writeFailure.empty()) return run.writeFailure;
+    if (!run.shortData.empty()) return "damaged cabinet: " + run.shortData;
+    if (!read) return Reason(error);
+    if (commit.failedTarget.empty()) return commit.reason;
+    return "cannot replace " + Narrow(commit.failedTarget) + ": " + commit.reason;
+}
+
+// The log's entry: what was unpacked, or why not and what that left in the content.
+std::string LogValue(const Extraction& run, const std::string& why, const CabinetStage::Outcome& commit,
+                     const char* destination) {
     if (commit.committed)
         return std::to_string(run.files) + (run.files == 1 ? " file" : " files") +
                (run.dry ? " would be unpacked into " : " unpacked into ") + destination + ", " +
                std::to_string(run.bytes) + " bytes";
-    if (!run.refusedName.empty()) return Refusal(run.refusedName, run.refusal, destination);
-    if (run.empty) return failed + std::string("damaged cabinet: it holds no file") + nothing;
-    if (!run.overlongName.empty())
-        return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
-    if (!run.readFailure.empty()) return failed + std::string("cannot read the cabinet: ") + run.readFailure + nothing;
-    if (!run.writeFailure.empty()) return failed + run.writeFailure + nothing;
-    if (!read) return failed + std::string(Reason(error)) + nothing;
-    std::string text = failed + std::string("cannot replace ") + Narrow(commit.failedTarget) + ": " + commit.reason;
-    if (!commit.restored) return text + "; NOT everything could be put back, run the update again";
-    return text + nothing;
+    if (why.compare(0, 9, "refused, ") == 0) return why;
+    std::string value = (run.dry ? "would fail, " : "failed, ") + why;
+    if (!commit.restored) return value + "; NOT everything could be put back, run the update again";
+    return value + (run.dry ? "" : "; nothing replaced");
 }
 
 // What the commit of a dry run would meet: a folder or a held file where a file goes,
@@ -301,6 +321,12 @@ std::wstring DestinationFolder(const char* destination) {
 
 }  // namespace
 
+// What a stopped setup left in the destination is settled once a run, before the first
+// cabinet there is read; false when its unfinished commit could not be rolled back.
+bool SettledOnce(const std::wstring& destination) {
+    return MadeStages().count(destination + ProcessMark() + L"\\") || SettleFolder(destination);
+}
+
 int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (!cabinet || !*cabinet || !destination || !*destination) return 0;
     std::string folder, name;
@@ -310,6 +336,12 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     run.dry = DryRun();
     run.destination = DestinationFolder(destination);
     if (run.destination.empty()) return 0;
+    if (!SettledOnce(run.destination)) {
+        const char* why = "an unfinished commit of a setup that was stopped could not be undone there";
+        LogEntry("InstallCab()", std::string(cabinet) + ": failed, " + why + "; nothing replaced");
+        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, why, 0, 0, 1);
+        return 0;
+    }
 
     ERF error{};
     HFDI fdi = FDICreate(Allocate, Release, OpenCabinet, ReadCallback, WriteCallback, CloseCallback,
@@ -333,6 +365,9 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     CabinetStage::Outcome commit;
     if (read) commit = run.dry ? CheckDryCommit(run) : run.stage->Commit();
     run.stage.reset();  // a failed read discards what was staged
-    Log("InstallCab()", (std::string(cabinet) + ": " + Outcome(run, error, read, commit, destination)).c_str());
+    std::string why = commit.committed ? "" : WhyNotUnpacked(run, error, read, commit, destination);
+    LogEntry("InstallCab()", std::string(cabinet) + ": " + LogValue(run, why, commit, destination));
+    if (commit.committed) RecordEvent(CORVANE_UNPACKED, cabinet, "", run.files, run.bytes);
+    else RecordEvent(CORVANE_NOT_UNPACKED, cabinet, why, 0, 0, commit.restored);
     return commit.committed ? 1 : 0;
 }

@@ -1,74 +1,25 @@
 #include "cabinet_stage.h"
 
 #include <cwchar>
+#include <set>
 #include <utility>
 
 #include "file_system.h"
 #include "host/corvane.h"
-#include "run_mode.h"
+#include "commit_journal.h"
+#include "run_log.h"
+#include "stage_area.h"
 #include "two_at_a_time.h"
 
 namespace {
 
-constexpr wchar_t kStagePrefix[] = L"~ck";
-constexpr std::size_t kStagePrefixLength = sizeof kStagePrefix / sizeof kStagePrefix[0] - 1;
 // How many staged files may stay open for the commit at once.
 constexpr std::size_t kMostKeptOpen = 1024;
-
-bool ProcessAlive(DWORD pid) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return alive;
-}
 
 std::wstring Hex(std::size_t number) {
     wchar_t text[20];
     std::swprintf(text, 20, L"%zx", number);
     return text;
-}
-
-// Removes a staging folder and what it holds (files, and one level of subfolders).
-void ClearFolder(const std::wstring& folder, int depth = 1) {
-    WIN32_FIND_DATAW entry;
-    FsSearch search((LongPath(folder) + L"*").c_str(), entry);
-    for (bool more = search.Found(); more; more = search.Next(entry)) {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-        if (!directory) DeleteEvenReadOnly(folder + name);
-        else if (!link && depth > 0) ClearFolder(folder + name + L"\\", depth - 1);
-    }
-    Fs().removeDirectory(LongPath(folder).c_str());
-}
-
-// A staging folder this process made, and its subfolders that are empty again after
-// their cabinet: the next cabinet of the run stages into those instead of making and
-// removing folders of its own (each costs Wine a few server calls).
-struct StageArea {
-    std::vector<std::wstring> spare;  // empty subfolders, each ending in a backslash
-    std::size_t named = 0;            // subfolders named so far
-};
-
-// The staging folders this process made, by their path.
-std::map<std::wstring, StageArea>& MadeStages() {
-    static std::map<std::wstring, StageArea> made;
-    return made;
-}
-
-// The process id in a leftover's name: "~ck<hex>" for a staging folder, "NAME.~ck<hex>"
-// for a copy under way; 0 when the name is neither.
-DWORD LeftoverOwner(const WIN32_FIND_DATAW& entry) {
-    std::wstring name = entry.cFileName;
-    std::size_t mark = name.rfind(kStagePrefix);
-    bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (mark == std::wstring::npos || (folder ? mark != 0 : mark == 0 || name[mark - 1] != L'.')) return 0;
-    const wchar_t* digits = name.c_str() + mark + kStagePrefixLength;
-    wchar_t* end = nullptr;
-    unsigned long pid = std::wcstoul(digits, &end, 16);
-    return end != digits && *end == L'\0' ? pid : 0;
 }
 
 std::wstring FolderPart(const std::wstring& path) {
@@ -98,7 +49,7 @@ void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
 
 CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
     folder_ = destination + ProcessMark() + L"\\";
-    if (!MadeStages().count(folder_)) ClearLeftovers(destination);
+    journal_ = folder_ + L"journal";
     MadeStages().emplace(folder_, StageArea());
     Fs().makeDirectory(LongPath(folder_).c_str());
 }
@@ -199,32 +150,78 @@ bool CabinetStage::MakeFoldersAbove(const std::wstring& folder, Outcome& outcome
 // move; into one that is there, the files go one by one.
 bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome) {
     if (!MakeFoldersAbove(path, outcome)) return false;
-    if (!folder.exists) {
-        DWORD attributes = Fs().attributes(WithoutSlash(path).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            if (!Fs().move(LongPath(WithoutSlash(folder.stage)).c_str(), WithoutSlash(path).c_str(), 0))
-                return Fail(WithoutSlash(path), ErrorText(GetLastError()), outcome);
-            std::vector<std::size_t> moved;
-            for (const auto& entry : folder.staged) moved.push_back(entry.second);
-            for (std::size_t i : moved) files_[i].placed = true;
-            folder.movedWhole = true;
-            undo_.push_back([this, path, &folder, moved] {
-                if (!Fs().move(WithoutSlash(path).c_str(), LongPath(WithoutSlash(folder.stage)).c_str(), 0))
-                    return false;
-                for (std::size_t i : moved) files_[i].placed = false;
-                folder.movedWhole = false;
-                return true;
-            });
-            folder.exists = true;
+    if (folder.arrivesWhole) {
+        if (!Fs().move(LongPath(WithoutSlash(folder.stage)).c_str(), WithoutSlash(path).c_str(), 0))
+            return Fail(WithoutSlash(path), ErrorText(GetLastError()), outcome);
+        std::vector<std::size_t> moved;
+        for (const auto& entry : folder.staged) moved.push_back(entry.second);
+        for (std::size_t i : moved) files_[i].placed = true;
+        folder.movedWhole = true;
+        undo_.push_back([this, path, &folder, moved] {
+            if (!Fs().move(WithoutSlash(path).c_str(), LongPath(WithoutSlash(folder.stage)).c_str(), 0)) return false;
+            for (std::size_t i : moved) files_[i].placed = false;
+            folder.movedWhole = false;
             return true;
-        }
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        });
+        folder.exists = true;
+        return true;
+    }
+    if (!folder.exists) {
+        if (!(folder.planned & FILE_ATTRIBUTE_DIRECTORY))
             return Fail(WithoutSlash(path), "a file of that name is in the way", outcome);
         folder.exists = true;
     }
     for (const auto& entry : folder.staged)
         if (!PlaceFile(folder, files_[entry.second], outcome)) return false;
     return true;
+}
+
+// The plan of the commit, in its journal, flushed before anything moves: which target
+// folders arrive whole (each with its identity) and which are made above them, and every
+// file going into a folder that is there, with where its old file would be set aside.
+bool CabinetStage::WriteJournal(Outcome& outcome) {
+    CommitJournal journal;
+    std::set<std::wstring> there;  // folders there, or made or arrived before they are needed
+    for (const std::wstring& path : order_) {
+        for (std::size_t at = path.find(L'\\', destination_.size()); at != std::wstring::npos && at + 1 < path.size();
+             at = path.find(L'\\', at + 1)) {
+            std::wstring level = path.substr(0, at + 1);
+            if (folders_[level].exists || !there.insert(level).second) continue;
+            if (Fs().attributes(WithoutSlash(level).c_str()) == INVALID_FILE_ATTRIBUTES) journal.made.push_back(WithoutSlash(level));
+        }
+        Folder& folder = folders_[path];
+        if (!folder.exists && !there.count(path)) {
+            folder.planned = Fs().attributes(WithoutSlash(path).c_str());
+            folder.arrivesWhole = folder.planned == INVALID_FILE_ATTRIBUTES;
+        }
+        there.insert(path);
+        if (folder.arrivesWhole) {
+            unsigned long long identity = 0;
+            if (!Fs().identity(LongPath(WithoutSlash(folder.stage)).c_str(), &identity))
+                return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
+            journal.folders.push_back({WithoutSlash(path), WithinStage(WithoutSlash(folder.stage)), identity});
+            continue;
+        }
+        for (const auto& entry : folder.staged) {
+            const File& file = files_[entry.second];
+            journal.files.push_back(
+                {file.target, WithinStage(folder.stage + file.name), WithinStage(BackupFolder(folder.stage) + file.name)});
+        }
+    }
+    if (!Fs().identity(LongPath(WithoutSlash(folder_)).c_str(), &journal.stage))
+        return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
+    StageArea& area = MadeStages()[folder_];
+    journal_ = folder_ + L"journal" + Hex(area.commits++);
+    if (journal.Write(journal_)) return true;
+    return Fail(L"", "cannot write the commit's journal: " + ErrorText(GetLastError()), outcome);
+}
+
+std::wstring CabinetStage::WithinStage(const std::wstring& path) const {
+    return path.substr(folder_.size());
+}
+
+bool CabinetStage::EndJournal() {
+    return Fs().remove(LongPath(journal_).c_str()) != FALSE;
 }
 
 // Moves a staged file into its existing target folder, unless it was renamed there ahead
@@ -294,14 +291,28 @@ void CabinetStage::RenameAheadIntoExistingFolders() {
 
 CabinetStage::Outcome CabinetStage::Commit() {
     Outcome outcome;
+    if (!WriteJournal(outcome)) {  // nothing moved
+        Discard();
+        return outcome;
+    }
     RenameAheadIntoExistingFolders();
-    for (const std::wstring& path : order_) {
-        if (CommitFolder(path, folders_[path], outcome)) continue;
+    bool complete = true;
+    for (const std::wstring& path : order_)
+        if (!CommitFolder(path, folders_[path], outcome)) {
+            complete = false;
+            break;
+        }
+    // Complete only once the journal is gone: one left behind would have the commit rolled
+    // back by whoever finds it, so a journal that cannot go undoes the commit now.
+    if (complete && !EndJournal()) complete = Fail(L"", "cannot end the commit's journal: " + ErrorText(GetLastError()), outcome);
+    if (!complete) {
         for (auto step = undo_.rbegin(); step != undo_.rend(); ++step)
             if (!(*step)()) outcome.restored = false;
         undo_.clear();
-        backups_.clear();  // moved back, or (when that failed) left where the log can name them
-        Discard();
+        backups_.clear();  // moved back, or (when that failed) kept for the journal's rollback
+        // A journal left after a whole undo names nothing left to undo; after a partial
+        // one, what it names stays for its rollback.
+        Discard(!(outcome.restored && EndJournal()));
         return outcome;
     }
     for (const std::wstring& backup : backups_) DeleteEvenReadOnly(backup);
@@ -313,15 +324,15 @@ CabinetStage::Outcome CabinetStage::Commit() {
 }
 
 // Removes what was staged and not placed. A staging subfolder left empty is kept for
-// the next cabinet of the run; one that could not be emptied is not used again. An old
-// file that could not be put back stays in its backup folder.
-void CabinetStage::Discard() {
+// the next cabinet of the run; one that could not be emptied is not used again. With
+// `keepStaged` (a journal still names them) everything staged and set aside stays.
+void CabinetStage::Discard(bool keepStaged) {
     TwoAtATime(files_.size(), [this](std::size_t i) {
         if (files_[i].handle != INVALID_HANDLE_VALUE) Fs().close(files_[i].handle);
     });
     keptOpen_ = 0;
     StageArea& area = MadeStages()[folder_];
-    for (const std::wstring& path : order_) {
+    for (const std::wstring& path : keepStaged ? std::vector<std::wstring>() : order_) {
         const Folder& folder = folders_[path];
         if (folder.movedWhole) continue;  // it is a folder of the content now
         bool empty = true;
@@ -336,32 +347,4 @@ void CabinetStage::Discard() {
     files_.clear();
     folders_.clear();
     order_.clear();
-}
-
-std::wstring ProcessMark() {
-    return kStagePrefix + Hex(GetCurrentProcessId());
-}
-
-void ClearLeftovers(const std::wstring& folder) {
-    if (DryRun()) return;
-    WIN32_FIND_DATAW entry;
-    FsSearch search((LongPath(folder) + L"*" + kStagePrefix + L"*").c_str(), entry);
-    for (bool more = search.Found(); more; more = search.Next(entry)) {
-        DWORD owner = LeftoverOwner(entry);
-        bool mine = owner == GetCurrentProcessId();
-        if (!owner || (mine && MadeStages().count(folder + entry.cFileName + L"\\")) || (!mine && ProcessAlive(owner)))
-            continue;
-        std::wstring path = folder + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ClearFolder(path + L"\\");
-        else DeleteEvenReadOnly(path);
-        Log("ClearLeftovers()", (Narrow(path) + ": left by a setup that was stopped; removed").c_str());
-    }
-}
-
-void RemoveCabinetStages() {
-    for (const auto& [top, area] : MadeStages()) {
-        for (const std::wstring& spare : area.spare) Fs().removeDirectory(LongPath(spare).c_str());
-        Fs().removeDirectory(LongPath(top).c_str());
-    }
-    MadeStages().clear();
 }

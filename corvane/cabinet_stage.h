@@ -1,15 +1,15 @@
 // The staging and the commit of one cabinet's files. While a cabinet is read, its files
-// are written into a staging folder of this process ("~ck<process id>" in the
-// destination), under their own names in one subfolder per target folder, so that no
-// folder collects more new names than its target does (Wine reads a whole folder to look
-// up a new name); a subfolder emptied by its commit serves the next cabinet of the run.
-// The commit then takes the target folders in turn: one that does not
-// exist yet receives its whole subfolder in one move; into one that exists, each new
-// file is moved, and an old file in its way is first set aside into the staging folder. When
-// any step fails, every step done is undone in reverse, so the content sees all of the
-// cabinet or none of it. A staging folder left by a process that died (a killed setup),
-// and a copy it left under way (CopyCreateFile), are cleared by the next host operation
-// that writes or deletes in that folder; that run unpacks the package again.
+// are written into a staging folder of this process (stage_area.h), under their own names
+// in one subfolder per target folder, so that no folder collects more new names than its
+// target does (Wine reads a whole folder to look up a new name), and each is flushed to
+// the disk before it can be named in the content. The commit first writes its journal
+// (commit_journal.h), then takes the target folders in turn: one that does not exist yet
+// receives its whole subfolder in one move; into one that exists, each new file is moved,
+// and an old file in its way is first set aside into the staging folder. When any step
+// fails, every step done is undone in reverse, so the content sees all of the cabinet or
+// none of it. The journal goes once the commit is complete (and only then the old files
+// set aside), or once it is undone whole; a commit stopped in the middle, or whose undo
+// failed, is rolled back from its journal by the next host operation there (leftovers.h).
 #pragma once
 
 #include <windows.h>
@@ -38,7 +38,7 @@ public:
 
     struct Outcome {
         bool committed = false;
-        std::wstring failedTarget;  // the file or folder that could not be put in place
+        std::wstring failedTarget;  // the file or folder that could not be put in place, if any
         std::string reason;         // why
         bool restored = true;       // false when a step could not be undone
     };
@@ -60,8 +60,13 @@ private:
         bool backups = false;                   // its backup folder is made
         bool probed = false;                    // `exists` was asked of the disk at staging
         bool movedWhole = false;                // the commit made `stage` the target folder
+        bool arrivesWhole = false;              // the plan: not there, so `stage` becomes it
+        DWORD planned = 0;                      // its attributes when the plan was made
     };
     Folder& FolderOf(const std::wstring& targetFolder);
+    bool WriteJournal(Outcome& outcome);
+    bool EndJournal();
+    std::wstring WithinStage(const std::wstring& path) const;
     bool MakeFoldersAbove(const std::wstring& folder, Outcome& outcome);
     bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);
     bool PlaceFile(Folder& folder, File& file, Outcome& outcome);
@@ -69,10 +74,11 @@ private:
     void RenameAheadIntoExistingFolders();
     bool Fail(const std::wstring& target, const std::string& reason, Outcome& outcome);
     bool MoveStaged(File& file, const std::wstring& staged, const std::wstring& to);
-    void Discard();
+    void Discard(bool keepStaged = false);
 
     std::wstring destination_;
     std::wstring folder_;                    // ends in a backslash
+    std::wstring journal_;                   // the journal of the commit under way
     std::map<std::wstring, Folder> folders_;  // by target folder, ends in a backslash
     std::vector<std::wstring> order_;         // target folders with staged files, as they came
     std::vector<File> files_;
@@ -81,16 +87,3 @@ private:
     std::size_t keptOpen_ = 0;
 };
 
-// Removes the staging folders this process made (at the end of a run, and when the host
-// library is unloaded).
-void RemoveCabinetStages();
-
-// "~ck<process id>": the mark of what this process keeps in a folder only while it works
-// there, a staging folder or a copy under way ("NAME.~ck<process id>").
-std::wstring ProcessMark();
-
-// Removes from `folder` (ends in a backslash) what host processes that were stopped left
-// there: staging folders and copies under way of processes that are gone, and this
-// process's own from an earlier run (an id is used again once its process ended), but
-// never a staging folder this run is using. Logged; nothing in a dry run.
-void ClearLeftovers(const std::wstring& folder);

@@ -2,7 +2,7 @@
 // ends), the staging folders it made are removed.
 #include <windows.h>
 
-#include "cabinet_stage.h"
+#include "stage_area.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_DETACH) RemoveCabinetStages();

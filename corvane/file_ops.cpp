@@ -5,9 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "cabinet_stage.h"
+#include "leftovers.h"
+#include "stage_area.h"
 #include "file_system.h"
 #include "host/corvane.h"
+#include "run_log.h"
+#include "run_record.h"
 #include "run_mode.h"
 
 namespace {
@@ -107,6 +110,9 @@ std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
         if (!Fs().write(to.Get(), buffer, got, &put)) return ErrorText(GetLastError());
         if (put != got) return ErrorText(ERROR_DISK_FULL);
     }
+    // On the disk before it replaces the old file: a copy named in place but never flushed
+    // could read as no version at all after a power cut.
+    if (!Fs().flush(to.Get())) return ErrorText(GetLastError());
     FILETIME stamp;
     if (!Fs().times(from.Get(), &stamp) || !Fs().setTimes(to.Get(), &stamp))
         return "cannot give the copy the source's time: " + ErrorText(GetLastError());
@@ -121,9 +127,13 @@ int FileLocked(const char* host, const char* path) {
     // safe answer for a caller that is about to write.
     if (!host || *host) return 1;
     if (Empty(path)) return 0;
+    // Asked before anyone works in the folder: what a stopped setup left there is settled
+    // first, and an unfinished commit that cannot be undone holds the folder like a lock.
+    std::wstring file = Widen(path);
+    if (!SettleFolder(file.substr(0, file.find_last_of(L"\\/") + 1))) return 1;
     // Asking for delete access is refused by every open that does not share deleting,
     // which is how a lock holder keeps the file.
-    DWORD error = DeleteBlocker(Widen(path));
+    DWORD error = DeleteBlocker(file);
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? 1 : 0;
 }
 
@@ -131,14 +141,15 @@ int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
     bool deleted = DeleteOneFile(Widen(path));
     const char* outcome = deleted ? (DryRun() ? ": would be deleted" : ": deleted") : ": could not be deleted";
-    Log("SafeDeleteFile()", (std::string(path) + outcome).c_str());
+    LogEntry("SafeDeleteFile()", std::string(path) + outcome);
+    RecordEvent(CORVANE_FILE_DELETED, path, "", 0, 0, deleted);
     return deleted ? 1 : 0;
 }
 
 int RemoveFile(const char* dir, const char* pattern) {
     if (Empty(dir) || Empty(pattern) || std::strpbrk(pattern, "\\/:")) return 0;
     std::wstring folder = Widen(dir);
-    ClearLeftovers(Join(folder, L""));
+    if (!SettleFolder(Join(folder, L""))) return 0;
     WIN32_FIND_DATAW entry;
     int deleted = 0, failed = 0;
     {
@@ -152,7 +163,8 @@ int RemoveFile(const char* dir, const char* pattern) {
     std::string joined = Narrow(Join(folder, Widen(pattern)));
     std::string outcome = joined + ": " + std::to_string(deleted) + (DryRun() ? " would be deleted" : " deleted");
     if (failed) outcome += ", " + std::to_string(failed) + " could not be deleted";
-    if (deleted || failed) Log("RemoveFile()", outcome.c_str());
+    if (deleted || failed) LogEntry("RemoveFile()", outcome);
+    RecordEvent(CORVANE_FILES_DELETED, joined, "", static_cast<unsigned>(deleted), static_cast<unsigned>(failed));
     return deleted > 0 && failed == 0 ? 1 : 0;
 }
 
@@ -160,14 +172,14 @@ int RemoveDirTree(const char* dir, int removeSelf) {
     if (Empty(dir) || IsVolumeRoot(dir)) return 0;
     std::wstring folder = Widen(dir);
     DWORD attributes = Fs().attributes(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return 1;  // nothing there: nothing to do
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    if (DryRun()) {
-        Log("RemoveDirTree()", (std::string(dir) + ": would be removed").c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {  // nothing there: nothing to do
+        RecordEvent(CORVANE_TREE_REMOVED, dir, "", 0, 0, 1);
         return 1;
     }
-    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0);
-    Log("RemoveDirTree()", (std::string(dir) + (removed ? ": removed" : ": not everything could be removed")).c_str());
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+    bool removed = DryRun() || (IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0));
+    LogEntry("RemoveDirTree()", std::string(dir) + (DryRun() ? ": would be removed" : removed ? ": removed" : ": not everything could be removed"));
+    RecordEvent(CORVANE_TREE_REMOVED, dir, "", 1, 0, removed);
     return removed ? 1 : 0;
 }
 
@@ -184,12 +196,14 @@ int CopyCreateFile(const char* source, const char* destination) {
                               (!from.Valid() ? ": would fail, cannot read the source: " + ErrorText(GetLastError())
                                : over        ? ": would be copied over it"
                                              : ": would be copied");
-        Log("CopyCreateFile()", outcome.c_str());
+        LogEntry("CopyCreateFile()", outcome);
+        RecordEvent(CORVANE_FILE_COPIED, destination, from.Valid() ? "" : "cannot read the source", 0, 0, from.Valid());
         return from.Valid() ? 1 : 0;
     }
     MakeFolders(target, 3);
-    ClearLeftovers(target.substr(0, target.find_last_of(L"\\/") + 1));
-    std::string failure = CopyWhole(Widen(source), copy);
+    std::string failure = SettleFolder(target.substr(0, target.find_last_of(L"\\/") + 1))
+                              ? CopyWhole(Widen(source), copy)
+                              : "an unfinished commit of a setup that was stopped could not be undone there";
     if (failure.empty()) {
         ClearReadOnly(target, Fs().attributes(target.c_str()));
         if (!Fs().move(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
@@ -198,6 +212,7 @@ int CopyCreateFile(const char* source, const char* destination) {
     if (!failure.empty()) Fs().remove(copy.c_str());
     std::string outcome = std::string(source) + " -> " + destination;
     if (!failure.empty()) outcome += ": failed, " + failure + "; the old file is kept";
-    Log("CopyCreateFile()", outcome.c_str());
+    LogEntry("CopyCreateFile()", outcome);
+    RecordEvent(CORVANE_FILE_COPIED, destination, failure, 0, 0, failure.empty());
     return failure.empty() ? 1 : 0;
 }

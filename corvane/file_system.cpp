@@ -43,11 +43,25 @@ BOOL SetTimes(HANDLE file, const FILETIME* lastWrite) { return SetFileTime(file,
 HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW* entry) { return FindFirstFileW(pattern, entry); }
 BOOL FindNext(HANDLE search, WIN32_FIND_DATAW* entry) { return FindNextFileW(search, entry); }
 BOOL EndFind(HANDLE search) { return FindClose(search); }
+BOOL Flush(HANDLE file) { return FlushFileBuffers(file); }
+BOOL Identity(const wchar_t* path, unsigned long long* id) {
+    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return FALSE;
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL known = GetFileInformationByHandle(folder, &info);
+    CloseHandle(folder);
+    if (known)
+        *id = (static_cast<unsigned long long>(info.dwVolumeSerialNumber) << 48) ^
+              (static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
+    return known;
+}
 
 // Plain functions rather than the API's own addresses: on 32-bit Windows those are
 // __stdcall, which the table's entries are not.
-const FileSystem kReal = {Create, Read,   Write,      Seek,          Close, Move,     Rename,    Remove,    MakeFolder,
-                          RemoveFolder, Attributes, SetAttributes, Times, SetTimes, FindFirst, FindNext, EndFind};
+const FileSystem kReal = {Create,       Read,       Write,         Seek,  Close,    Move,      Rename,   Remove,
+                          MakeFolder,   RemoveFolder, Attributes,  SetAttributes, Times, SetTimes, FindFirst, FindNext,
+                          EndFind,      Flush,      Identity};
 
 }  // namespace
 

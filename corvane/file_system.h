@@ -32,6 +32,11 @@ struct FileSystem {
     HANDLE (*findFirst)(const wchar_t* pattern, WIN32_FIND_DATAW* entry);
     BOOL (*findNext)(HANDLE search, WIN32_FIND_DATAW* entry);
     BOOL (*findClose)(HANDLE search);
+    // Puts what was written through `file` on the disk: data not flushed may be lost in a
+    // power cut, while names, renames and deletions keep their order.
+    BOOL (*flush)(HANDLE file);
+    // The identity of the folder `path` (its volume and index), which moves keep.
+    BOOL (*identity)(const wchar_t* path, unsigned long long* id);
 };
 
 // The table in use, exported so that tests in another module can change its entries;

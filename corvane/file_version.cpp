@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "host/corvane.h"
+#include "run_log.h"
+#include "run_record.h"
 #include "host_rules.h"
 
 namespace {
@@ -36,8 +38,10 @@ const char* VersionString(const std::vector<char>& block) {
 }
 
 // The version as the log shows it: what a run compared is then on record.
-void LogVersion(const char* file, const char* version) {
-    Log("GetFileVersion()", (std::string(file ? file : "") + ": " + version).c_str());
+void LogVersion(const char* file, const char* version, bool found) {
+    std::string path = file ? file : "";
+    LogEntry("GetFileVersion()", path + ": " + version);
+    RecordEvent(CORVANE_VERSION_READ, path, found ? version : "");
 }
 
 int ReadFileVersion(const char* file, char* version, char* scratch) {
@@ -72,6 +76,6 @@ int GetFileVersion(const char* file, char* version, char* scratch) {
     char own[CORVANE_TEXT_SIZE];
     char* text = version ? version : own;
     int found = ReadFileVersion(file, text, scratch);
-    LogVersion(file, text);
+    LogVersion(file, text, found != 0);
     return found;
 }

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "host/corvane.h"
+#include "run_log.h"
+#include "run_record.h"
 #include "run_state.h"
 
 namespace {
 
-std::string OneLine(const char* text) {
-    std::string line = text ? text : "";
+std::string OneLine(const std::string& text) {
+    std::string line = text;
     for (char& c : line)
         if (c == '\r' || c == '\n') c = ' ';
     return line;
@@ -47,9 +49,9 @@ void LogFile::Close() {
     handle_ = nullptr;
 }
 
-int Log(const char* tag, const char* value) {
+bool LogEntry(const std::string& tag, const std::string& value) {
     RunState& run = CurrentRun();
-    if (!run.open || run.settings.logFile.empty()) return 0;
+    if (!run.open || run.settings.logFile.empty()) return false;
 
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -57,5 +59,10 @@ int Log(const char* tag, const char* value) {
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear,
                   now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
                   now.wMilliseconds, static_cast<unsigned long>(GetCurrentProcessId()));
-    return run.log.Append(run.settings.logFile, stamp + OneLine(tag) + " " + OneLine(value) + "\n") ? 1 : 0;
+    return run.log.Append(run.settings.logFile, stamp + OneLine(tag) + " " + OneLine(value) + "\n");
+}
+
+int Log(const char* tag, const char* value) {
+    if (CurrentRun().open) RecordEvent(CORVANE_DECISION, tag ? tag : "", value ? value : "");
+    return LogEntry(tag ? tag : "", value ? value : "") ? 1 : 0;
 }

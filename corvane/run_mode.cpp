@@ -6,6 +6,8 @@
 #include <string>
 
 #include "file_system.h"
+#include "run_log.h"
+#include "run_record.h"
 
 namespace {
 bool dryRun = false;
@@ -33,7 +35,8 @@ int __stdcall DryMove(const char* from, const char* to, unsigned long) {
     }
     DryMoves()[UpperName(source)] = false;
     DryMoves()[UpperName(target)] = true;
-    Log("MoveFileEx()", (std::string(from) + " -> " + to + ": would be moved").c_str());
+    LogEntry("MoveFileEx()", std::string(from) + " -> " + to + ": would be moved");
+    RecordEvent(CORVANE_MOVED, from, to);
     return TRUE;
 }
 }  // namespace

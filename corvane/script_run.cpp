@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "cabinet_stage.h"
+#include "stage_area.h"
 #include "host/corvane.h"
+#include "run_log.h"
+#include "run_record.h"
 #include "run_mode.h"
 #include "run_state.h"
 
@@ -15,6 +17,8 @@ RunState& CurrentRun() {
 }
 
 namespace {
+
+ULONGLONG runStarted = 0;  // when the open run opened
 
 // Copies `text` into a caller's buffer of `size` bytes; empty when it does not fit.
 bool CopyOut(char* buffer, std::size_t size, const std::string& text) {
@@ -53,9 +57,14 @@ int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, cha
                          run.settings.componentDir + " root=" + run.settings.destinationRoot +
                          " module=" + (moduleDir ? moduleDir : "") + " command=\"" +
                          (commandText ? commandText : "") + "\"";
-    Log("_InitSkript()", opened.c_str());
-    if (!run.settings.scriptFound) Log("_InitSkript()", "error: script file not found");
-    if (!fits) Log("_InitSkript()", "error: a directory does not fit the 260-byte path buffer");
+    LogEntry("_InitSkript()", opened.c_str());
+    const char* problem = !run.settings.scriptFound ? "script file not found"
+                          : !fits                   ? "a directory does not fit the 260-byte path buffer"
+                                                    : "";
+    if (*problem) LogEntry("_InitSkript()", std::string("error: ") + problem);
+    ClearRunRecord();
+    runStarted = GetTickCount64();
+    RecordEvent(CORVANE_RUN_OPENED, run.settings.scriptFile, problem);
     return run.settings.scriptFound && fits ? 1 : 0;
 }
 
@@ -64,7 +73,8 @@ int _ExitSkript(ScriptArgs*, const char*, int status) {
     if (!run.open) return 0;
     RemoveCabinetStages();
     ForgetDryMoves();
-    Log("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
+    LogEntry("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
+    RecordEvent(CORVANE_RUN_CLOSED, "", "", static_cast<unsigned long long>(status), GetTickCount64() - runStarted);
     run.Reset();
     return 1;
 }

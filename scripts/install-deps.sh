@@ -5,8 +5,8 @@
 #     the 64-bit Wine, gcab and cabextract for cabinets, GoogleTest, clang with its
 #     sanitizer and fuzzer runtimes, and the small tools the scripts call (procps, GNU
 #     time, zip);
-#   test: those, and makensis for the installer example; osslsigncode and openssl for the
-#     signing test where they can be had;
+#   test: those, makensis for the installer example and strace for the trace of a run;
+#     osslsigncode and openssl for the signing test where they can be had;
 #   pe32-emulation: those, and qemu-user 8.1 or later, for the PE32 smoke under emulation.
 # The 32-bit Wine is wanted where the kernel runs 32-bit code, and for pe32-emulation, but
 # no target fails without it: where it cannot be installed (its i386 libraries must be
@@ -47,6 +47,7 @@ pkg_installed libclang-rt-dev   || need+=(libclang-rt-dev)
 have pkill && have free         || need+=(procps)
 [ -x /usr/lib/wine/wine64 ]     || need+=(wine wine64)
 [ "$target" != test ] || have makensis || need+=(nsis)
+[ "$target" != test ] || have strace || need+=(strace)
 
 # What helps but is not needed: each says in one line why it is missing.
 want_wine32=no want_qemu=no want_signing=no

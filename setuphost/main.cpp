@@ -4,8 +4,8 @@
 // setup calls an extension. POSTCOPY and DEINSTALL get a script record holding
 // COMMAND-TEXT and the SCRIPT path; WSKordalin gets four zero words and finds its own
 // script file beside the module. Prints the result, the log file's path and what the
-// run did, in a sentence read from the run's log entries; while a cabinet is unpacked and
-// standard error is a terminal, a line of progress. With --dry-run the host library
+// run did, in a sentence from the host library's record of the run; while a cabinet is
+// unpacked and standard error is a terminal, a line of progress. With --dry-run the host library
 // changes nothing and logs what it would do, the module's own renames included; the
 // extension runs as ever, and so still takes and releases its lock file.
 // Exit status: 0 when the export returned 1, 1 when it returned anything else, 2 for a
@@ -14,12 +14,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
-#include "corvane/run_mode.h"
 #include "corvane/script_settings.h"
 #include "host/corvane.h"
+#include "host/setup_host.h"
 #include "setuphost/import_patch.h"
 #include "setuphost/run_outcome.h"
 
@@ -112,26 +111,13 @@ bool SetUpHostLibrary(HMODULE module, bool dryRun) {
     return true;
 }
 
-// Closes a C stream when it goes out of scope.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// What the run logged, read line by line: a run of thousands of packages logs a lot.
-// C streams rather than iostreams, whose locale machinery would be most of the program.
-std::string DescribeThisRun(const std::string& log, const char* exportName, bool dryRun) {
-    RunSummary summary(GetCurrentProcessId());
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(log.c_str(), "rb"));
-    std::string line;
-    char chunk[4096];
-    while (in && std::fgets(chunk, sizeof chunk, in.get())) {
-        line += chunk;
-        if (line.back() != '\n') continue;  // the rest of a long line comes next
-        line.pop_back();
-        summary.Read(line);
-        line.clear();
-    }
-    if (!line.empty()) summary.Read(line);
+// What the run did, from the host library's record of it (this process's last run).
+std::string DescribeThisRun(const char* exportName, bool dryRun) {
+    auto record = Export<decltype(&CorvaneRunRecord)>(GetModuleHandleA("Corvane.dll"), "CorvaneRunRecord");
+    RunSummary summary;
+    const CorvaneEvent* events = nullptr;
+    unsigned count = record ? record(&events) : 0;
+    for (unsigned i = 0; i < count; ++i) summary.Read(events[i]);
     return summary.Describe(exportName, dryRun);
 }
 
@@ -179,7 +165,7 @@ int main(int argc, char** argv) {
     std::string log = ReadScriptSettings(script.c_str()).logFile;
     std::printf("%s returned %d\n", exportName, result);
     std::printf("log: %s\n", log.c_str());
-    std::printf("%s\n", DescribeThisRun(log, exportName, dryRun).c_str());
+    std::printf("%s\n", DescribeThisRun(exportName, dryRun).c_str());
     std::fflush(stdout);
     return result == 1 ? 0 : 1;
 }

@@ -1,44 +1,52 @@
-// What a run did, in a sentence for the person at the console, read from the entries the
-// run wrote to its log: the extension's decisions and the host library's operations.
+// What a run did, in a sentence for the person at the console, from the host library's
+// record of the run (host/setup_host.h): the host's own operations as data, and the
+// module's decisions by their tags.
 #pragma once
 
 #include <string>
 #include <vector>
 
-// Reads a run log line by line and keeps what the last run of one process said (from its
-// last _InitSkript() entry on; other processes' entries are left out). It holds only
-// what the sentence needs, not the entries: a run of thousands of packages logs many.
+#include "host/setup_host.h"
+
 class RunSummary {
 public:
-    explicit RunSummary(unsigned long pid);
-    void Read(std::string line);
+    // Takes the events of one run in the order they came.
+    void Read(const CorvaneEvent& event);
     // One or two sentences on how the run of `exportName` ended; a dry run's start with
     // "dry run:".
     std::string Describe(const std::string& exportName, bool dryRun) const;
 
 private:
     struct Facts {
-        std::string startTime, lockHeldIn, noRoot, pathTooLong, noModuleVersion, upToDate, scriptError;
-        std::vector<std::string> versions;  // as read: the installed module's, then the content's
-        unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesDeleted = 0;
-        unsigned long long bytesUnpacked = 0;
-        std::vector<std::pair<std::string, std::string>> failed;  // package, reason
-        std::vector<std::string> undeleted;  // packages unpacked but not deleted
-        std::string treeRemoved, treeNotRemoved, markerFailure;
+        bool opened = false;
+        std::string scriptError;
+        std::vector<std::string> versions;  // as read: the installed module's, then the content's ("" for none)
+        // The module's decisions.
+        std::string lockHeldIn, lockUnusable, noRoot, pathTooLong, noModuleVersion, upToDate, searchFailed;
         std::string notSetAside;        // why the old subdirectory could not be set aside
         std::string notPutBack;         // where the old subdirectory stays set aside
         bool putBackFirst = false;      // what an earlier setup left set aside was put back
-        unsigned long packagesKept = 0; // held back behind a base package not in place
-        long milliseconds = 0;
-        bool any = false;
+        unsigned long packagesKept = 0; // held back behind the first package not in place
+        // The packages.
+        unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesUndone = 0;
+        unsigned long long bytesUnpacked = 0;
+        std::string lastUnpacked;          // the file name of the package unpacked last
+        std::string failed, failedReason;  // the first package not unpacked, and why
+        bool failedRestored = true;        // false: not everything it replaced could be put back
+        std::string undeleted;             // the first package unpacked but not deleted
+        unsigned long long packagesDeleted = 0;
+        bool markerCopied = false;
+        std::string markerFailure;
+        // DEINSTALL.
+        std::string treeRemoved, treeNotRemoved, treeAbsent;
+        unsigned long long milliseconds = 0;
     };
-    void Note(const std::string& time, const std::string& tag, const std::string& value);
-    void NoteUnpack(const std::string& value);
+    void Decide(const std::string& tag, const std::string& value);
     std::string DescribeRemoval(bool dry) const;
     std::string DescribeUpdate(bool dry) const;
-    std::string ContentVersion() const;
     std::string DescribeFailure(bool dry) const;
+    std::string Unpacked(bool dry) const;
+    unsigned long PackagesApplied() const { return facts_.packagesUnpacked - facts_.packagesUndone; }
 
-    std::string mark_;  // " [pid] "
     Facts facts_;
 };

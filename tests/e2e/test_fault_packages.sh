@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Bad packages among good ones: damaged in four ways, or trying to escape the content
-# directory. The good ones are done, the bad one stays for the next run, the run fails
-# with the marker unchanged, nothing is written outside; once repaired, the next run
-# completes.
+# directory. The ones before it are done, the bad one stays for the next run with the one
+# after it, the run fails with the marker unchanged, nothing is written outside, the log
+# names the real reason; once repaired, the next run completes.
 source "$(dirname "$0")/lib.sh"
 
 damage() {  # damage KIND FILE: turns a good package into a bad one of that kind
@@ -30,8 +30,11 @@ for kind in truncated flipped notacab directory escaping; do
   expect_output "POSTCOPY returned 0"
   expect_there "$content/QMT_Kordalin_001.cab"
   expect_gone "$content/QMT_Kordalin_000.cab"
-  expect_gone "$content/QMT_Kordalin_002.cab"
+  expect_there "$content/QMT_Kordalin_002.cab"
   expect_same "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
+  # A block that fails its checksum yields no data: damage, not a disk that cannot be written.
+  expect_no_log "$root.log" "cannot write"
+  [ "$kind" != flipped ] || expect_log "$root.log" "QMT_Kordalin_001.cab: failed, damaged"
   expect_gone "$content/VAlmanor.sem"
   expect_log "$root.log" "QMT_Kordalin_001.cab: "
   expect_log "$root.log" "_ExitSkript() status 1 (failure)"
@@ -61,7 +64,7 @@ before=$(cd "$content/Kordex" && find . -type f -exec md5sum {} + | sort)
 postcopy "$root"
 expect_status 1 "damaged base package"
 expect_output "update failed: QMT_Kordalin_000.cab could not be unpacked ("
-expect_output "which keeps 2 later packages back; they stay for the next run, the content stays at 5.1.0.9"
+expect_output "which keeps 2 later packages back; they stay for the next run, the content is left as it was and the recorded version stays 5.1.0.9"
 [ "$before" = "$(cd "$content/Kordex" && find . -type f -exec md5sum {} + | sort)" ] || fail "the old content changed"
 pass
 for n in 000 001 002; do expect_there "$content/QMT_Kordalin_$n.cab"; done

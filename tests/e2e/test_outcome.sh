@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# What setuphost tells the person at the console: the outcome sentence of real runs, a
-# dry run that changes nothing (but the lock file it takes and releases) and predicts what
-# the real run then does, and a progress line only when standard error is a terminal.
+# What setuphost tells the person at the console: the outcome sentence of real runs (one
+# where a package was put in place before the next one failed among them), a dry run that
+# changes nothing (but the lock file it takes and releases) and predicts what the real run
+# then does, and a progress line only when standard error is a terminal.
 source "$(dirname "$0")/lib.sh"
 root="$WORK/root"; content=$(content_of "$root")
 new_root "$root"
@@ -50,7 +51,20 @@ postcopy "$root"
 release_lock "$content/Kordex/articles/currents.html"
 expect_status 1 "held file"
 expect_output "update failed: QMT_Kordalin_001.cab could not be unpacked (cannot replace"
-expect_output "it stays for the next run, the content stays at 5.1.0.9"
+expect_output "it stays for the next run, the content is left as it was and the recorded version stays 5.1.0.9"
+
+# A package put in place before the one a held file stops: the sentence says what this run
+# changed, not that the content stayed as it was.
+place_packages "$root" 002
+hold_lock "$content/Kordex/index/terms.txt" viewer
+postcopy "$root"
+release_lock "$content/Kordex/index/terms.txt"
+expect_status 1 "held file after a package in place"
+expect_output "update failed: QMT_Kordalin_002.cab could not be unpacked (cannot replace"
+expect_output "it stays for the next run. Unpacked so far: 1 package (2 files, "
+expect_output "the recorded version stays 5.1.0.9 until every package is in place"
+if grep -q "left as it was\|content stays" <<<"$OUT"; then fail "the sentence says the content stayed: $OUT"; fi
+pass
 
 hold_lock "$content/VAlmanor.sem"
 postcopy "$root"

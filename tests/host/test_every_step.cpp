@@ -1,21 +1,32 @@
 // An update stopped at each of its file-system operations in turn, on a tree with old
-// content, a base package, a package adding files to folders that exist, one replacing
-// files, and an older marker: stopped dead (a process terminated at that step), and
-// then with that one operation failing while the update goes on. After every stop:
-//  - the marker names the new version only when every package's files are in place;
+// content (a file beside the content subdirectory too), a base package, a package adding
+// files to folders that exist, one replacing files (beside the subdirectory too), two more
+// that write the same file, and an older marker: stopped dead (a process terminated at
+// that step), cut off as by a power cut there (the process terminated, and every file's
+// data past its last flush lost), and with that one operation failing while the update
+// goes on. After every stop, and after every run that follows it:
+//  - the marker names the new version only over exactly the new content; otherwise the
+//    content is the old version's with the packages before the first one still waiting
+//    applied in order (that one's too, when only its deletion was missing);
 //  - a run whose base package is damaged leaves the content subdirectory as the stopped
 //    update left it, and where the stop came before the base package was in place whole,
 //    that is the old content, whole;
+//  - after a kill, a run that itself fails (a file held open by a viewer; a full disk)
+//    keeps all of this true;
 //  - a normal run leaves the tree of a clean run: every name, size, byte, read-only
-//    attribute and time, and nothing of staging or a set-aside tree anywhere.
+//    attribute and time, and nothing of staging or a set-aside tree anywhere;
+//  - what setuphost would say of each run is true of the tree it left.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #include "cab_writer.h"
+#include "fault_fs.h"
 #include "host/corvane.h"
+#include "host/setup_host.h"
 #include "host_test_support.h"
+#include "setuphost/run_outcome.h"
 #include "started_process.h"
 #include "step_fs.h"
 
@@ -106,6 +117,29 @@ using PostCopy = int(WINAPI*)(DWORD, ScriptArgs*, const char*);
 
 const char kContent[] = "shared\\velm\\kordalin\\";
 const std::string kKordex = std::string(kContent) + "Kordex\\";
+const std::string kMarker = std::string(kContent) + "VAlmanor.dll";
+constexpr int kPackages = 5;
+
+std::string Package(int number) { return std::string(kContent) + "QMT_Kordalin_00" + std::to_string(number) + ".cab"; }
+
+// What gets in the way of a run that follows a stop.
+enum class Hindrance { None, HeldFile, FullDisk };
+
+// A file held open by a viewer: reading, sharing reading and writing, not deleting.
+class Viewer {
+public:
+    explicit Viewer(const std::string& path)
+        : file_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr)) {}
+    ~Viewer() {
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    }
+    Viewer(const Viewer&) = delete;
+    Viewer& operator=(const Viewer&) = delete;
+
+private:
+    HANDLE file_;
+};
 
 class EveryStep : public ::testing::Test {
 protected:
@@ -114,14 +148,24 @@ protected:
         module = LoadLibraryExA((BinDir() + "\\WSKORDALIN.DLL").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         ASSERT_NE(module, nullptr);
         postCopy = reinterpret_cast<PostCopy>(reinterpret_cast<void*>(GetProcAddress(module, "POSTCOPY")));
-        MakeTemplate(dir.Text() + "\\template");
-        CopyTree(dir.Text() + "\\template", Root("clean"));
+        MakeTemplate(Root("template"));
+        old = Take(Root("template"));
+        oldSubdirectory = Below(old, kKordex);
+        // The content with the packages up to each one applied in order, and no package.
+        applied.push_back(Content(old));
+        for (int last = 0; last < kPackages; ++last) {
+            CopyTree(Root("template"), Root("applied"));
+            for (int later = last + 1; later < kPackages; ++later) DeleteFileA((Root("applied") + "\\" + Package(later)).c_str());
+            ASSERT_EQ(Update("applied", "applying up to " + std::to_string(last)), 1);
+            applied.push_back(Content(Take(Root("applied"))));
+            DeleteTree(Root("applied"));
+        }
+        CopyTree(Root("template"), Root("clean"));
         EverySteps counted(module, StepMode::Count);
-        ASSERT_EQ(Update("clean"), 1);
+        ASSERT_EQ(Update("clean", "clean run"), 1);
         steps = counted.Steps();
-        baseInPlace = counted.StepOfMoveTo("Kordex.del");
+        baseInPlace = counted.StepOfRemove(L"journal0");  // the base package's commit is complete
         clean = Take(Root("clean"));
-        oldSubdirectory = Below(Take(dir.Text() + "\\template"), kKordex);
         ASSERT_GT(baseInPlace, 0);
     }
     void TearDown() override {
@@ -129,7 +173,7 @@ protected:
     }
 
     // Old content (a page, a read-only page, a file beside the subdirectory), an older
-    // marker, the installed module, the three packages and a script naming the tree.
+    // marker, the installed module, the packages and a script naming the tree.
     void MakeTemplate(const std::string& root) {
         std::string content = root + "\\" + kContent;
         dir.Write("template\\" + kKordex + "old\\page.html", "old page");
@@ -150,6 +194,10 @@ protected:
             .Add("Kordex/index.html", "index 2")
             .Add("kordalin.txt", "notes 2")
             .Write(content + "QMT_Kordalin_002.cab");
+        // Two packages with the same page: the later one's must win, whatever fails.
+        CabWriter().Add("Kordex/articles/shared.html", "shared 3").Add("Kordex/articles/c.html", "article c")
+            .Write(content + "QMT_Kordalin_003.cab");
+        CabWriter().Add("Kordex/articles/shared.html", "shared 4").Write(content + "QMT_Kordalin_004.cab");
     }
     std::string Root(const std::string& name) const { return dir.Text() + "\\" + name; }
 
@@ -159,85 +207,192 @@ protected:
         return Root(name) + ".inf";
     }
 
-    // POSTCOPY on the tree `name`.
-    int Update(const std::string& name) {
+    // POSTCOPY on the tree `name`, with `hindrance` in its way; what setuphost would say
+    // of it is checked against the tree it left, and that tree is checked as after a stop.
+    int Update(const std::string& name, const std::string& at, Hindrance hindrance = Hindrance::None) {
         std::string script = ScriptFor(name);
+        Snapshot before = Take(Root(name));
         ScriptArgs args{""};
-        return postCopy(0, &args, script.c_str());
-    }
-
-    // Starts the update of a fresh copy of the tree `name`, to be stopped dead at `step`.
-    StartedProcess StartStopped(long step, const std::string& name) {
-        DeleteTree(Root(name));
-        CopyTree(dir.Text() + "\\template", Root(name));
-        return StartedProcess("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" +
-                     ScriptFor(name) + "\" " + std::to_string(step));
-    }
-
-    // The checks after a stop at `step` of the tree `name`.
-    void ExpectSoundAfterStop(long step, const std::string& name) {
-        std::string at = "step " + std::to_string(step);
-        Snapshot stopped = Take(Root(name));
-        if (stopped[std::string(kContent) + "VAlmanor.dll"].bytes == clean[std::string(kContent) + "VAlmanor.dll"].bytes) {
-            EXPECT_EQ(Differences(WithoutWorkFiles(stopped), clean), "") << at << ": the marker is new, the content not";
+        int result;
+        if (hindrance == Hindrance::HeldFile) {
+            Viewer viewer(Root(name) + "\\" + kContent + "kordalin.txt");
+            result = postCopy(0, &args, script.c_str());
+        } else if (hindrance == Hindrance::FullDisk) {
+            FaultyFs disk;
+            disk.DiskFullAfter(0);
+            result = postCopy(0, &args, script.c_str());
+        } else {
+            result = postCopy(0, &args, script.c_str());
         }
+        if (clean.empty()) return result;
+        Snapshot after = Take(Root(name));
+        ExpectTrueOf(Sentence(), before, after, at);
+        ExpectConsistent(after, at);
+        return result;
+    }
 
-        if (stopped.count(std::string(kContent) + "QMT_Kordalin_000.cab")) {
-            Snapshot expected = stopped.count(std::string(kContent) + "Kordex.old")
-                                    ? Below(stopped, std::string(kContent) + "Kordex.old\\")
-                                    : Below(stopped, kKordex);
-            if (step <= baseInPlace) {
-                EXPECT_EQ(Differences(expected, oldSubdirectory), "") << at;
+    static std::string Sentence() {
+        RunSummary summary;
+        const CorvaneEvent* events = nullptr;
+        for (unsigned i = 0, count = CorvaneRunRecord(&events); i < count; ++i) summary.Read(events[i]);
+        return summary.Describe("POSTCOPY", false);
+    }
+
+    // The content as the user has it: the subdirectory (or, where none is in its place,
+    // the old one set aside, which goes back) and the file beside it.
+    static Snapshot Content(const Snapshot& tree) {
+        bool setAside = !tree.count(kKordex.substr(0, kKordex.size() - 1));
+        Snapshot content = Below(tree, setAside ? std::string(kContent) + "Kordex.old\\" : kKordex);
+        auto notes = tree.find(std::string(kContent) + "kordalin.txt");
+        if (notes != tree.end()) content["kordalin.txt"] = notes->second;
+        return content;
+    }
+
+    // The marker names the new version only over the new content, all of it; otherwise
+    // the content is the old version's with the packages before the first one waiting
+    // applied in order, that one too where only its deletion was missing.
+    void ExpectConsistent(const Snapshot& tree, const std::string& at) {
+        if (tree.count(kMarker) && tree.at(kMarker).bytes == clean.at(kMarker).bytes) {
+            EXPECT_EQ(Differences(WithoutWorkFiles(tree), clean), "") << at << ": the marker is new, the content not";
+            return;
+        }
+        int waiting = 0;
+        while (waiting < kPackages && !tree.count(Package(waiting))) ++waiting;
+        Snapshot content = Content(tree);
+        bool before = Differences(content, applied[waiting]) == "";  // applied[n]: packages before n
+        bool with = waiting < kPackages && Differences(content, applied[waiting + 1]) == "";
+        EXPECT_TRUE(before || with) << at << ": the content is not the old with the packages before "
+                                    << waiting << " applied:" << Differences(content, applied[waiting]);
+    }
+
+    // What the sentence claims of the tree the run left: the version recorded, the
+    // packages that stay, the content as it was before the run.
+    void ExpectTrueOf(const std::string& sentence, const Snapshot& before, const Snapshot& tree, const std::string& at) {
+        std::string context = at + ": \"" + sentence + "\"";
+        bool markerNew = tree.count(kMarker) && tree.at(kMarker).bytes == clean.at(kMarker).bytes;
+        std::size_t packagesLeft = 0;
+        for (int n = 0; n < kPackages; ++n) packagesLeft += tree.count(Package(n));
+        auto says = [&sentence](const char* text) { return sentence.find(text) != std::string::npos; };
+        if (says("content updated to 5.1.1.0") || says("content recorded at 5.1.1.0") || says("content already at 5.1.1.0")) {
+            EXPECT_TRUE(markerNew) << context;
+            EXPECT_EQ(packagesLeft, 0u) << context;
+        } else if (says("update failed: ")) {
+            EXPECT_FALSE(markerNew) << context;
+            std::size_t keeps = sentence.find("which keeps ");
+            if (keeps != std::string::npos) {
+                EXPECT_EQ(packagesLeft, 1 + std::stoul(sentence.substr(keeps + 12))) << context;
+            } else if (!says("could not be recorded")) {
+                EXPECT_EQ(packagesLeft, 1u) << context;
             }
-            CopyTree(Root(name), Root("damaged"));
-            std::string base = Root("damaged") + "\\" + kContent + "QMT_Kordalin_000.cab";
-            std::string bytes = ReadAll(base);
-            HANDLE file = CreateFileA(base.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            DWORD written = 0;
-            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size() / 2), &written, nullptr);
-            CloseHandle(file);
-            EXPECT_EQ(Update("damaged"), 0) << at;
-            Snapshot after = Take(Root("damaged"));
-            EXPECT_EQ(Differences(Below(after, kKordex), expected), "") << at << ": a damaged base package changed the content";
-            EXPECT_FALSE(after.count(std::string(kContent) + "Kordex.old")) << at;
-            DeleteTree(Root("damaged"));
+            if (says("the content is left as it was")) {
+                EXPECT_EQ(Differences(Content(tree), Content(before)), "") << context;
+            }
+        } else if (says("nothing changed") || says("nothing unpacked")) {
+            EXPECT_EQ(Differences(WithoutWorkFiles(tree), WithoutWorkFiles(before)), "") << context;
+        } else {
+            ADD_FAILURE() << context << ": not an ending the test knows";
         }
-        EXPECT_EQ(Update(name), 1) << at;
-        EXPECT_EQ(Differences(Take(Root(name)), clean), "") << at << ": the next run did not end as a clean run";
     }
 
-    // What is not content: the lock, the host's work files, the tree to delete.
+    // What is not content: the lock, the host's work files, the trees to delete (an old
+    // tree beside the subdirectory its base package replaced goes with the next run).
     static Snapshot WithoutWorkFiles(Snapshot snapshot) {
         for (auto entry = snapshot.begin(); entry != snapshot.end();) {
             const std::string& name = entry->first;
             bool work = name.find("~ck") != std::string::npos || name.find("VAlmanor.sem") != std::string::npos ||
-                        name.find("Kordex.del") != std::string::npos;
+                        name.find("Kordex.del") != std::string::npos || name.find("Kordex.old") != std::string::npos;
             entry = work ? snapshot.erase(entry) : std::next(entry);
         }
         return snapshot;
+    }
+
+    // Starts the update of a fresh copy of the tree `name`, to be stopped dead (or cut off)
+    // at `step`.
+    StartedProcess StartStopped(long step, const std::string& name, bool cut = false) {
+        DeleteTree(Root(name));
+        CopyTree(Root("template"), Root(name));
+        return StartedProcess("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" +
+                              ScriptFor(name) + "\" " + std::to_string(step) + (cut ? " cut" : ""));
+    }
+
+    // The checks after a stop at `step` of the tree `name`: the tree as the next host
+    // operation settles it; a run with a damaged base package; with `hindered`, a run
+    // that meets a held file and one that meets a full disk; then a normal run.
+    void ExpectSoundAfterStop(long step, const std::string& name, bool hindered) {
+        std::string at = "step " + std::to_string(step);
+        std::string lock = Root(name) + "\\" + kContent + "VAlmanor.sem";
+        FileLocked("", lock.c_str());  // settles what the stop left, as the next run does first
+        Snapshot stopped = Take(Root(name));
+        ExpectConsistent(stopped, at + ", settled");
+
+        std::string base = Root(name) + "\\" + Package(0);
+        if (Exists(base)) {
+            // Before the base package's commit was complete, the old subdirectory is the one
+            // set aside; after, it is in place.
+            bool setAside = step <= baseInPlace && stopped.count(std::string(kContent) + "Kordex.old");
+            Snapshot expected = setAside ? Below(stopped, std::string(kContent) + "Kordex.old\\") : Below(stopped, kKordex);
+            if (step <= baseInPlace) {
+                EXPECT_EQ(Differences(expected, oldSubdirectory), "") << at;
+            }
+            std::string bytes = ReadAll(base);
+            Rewrite(base, bytes.substr(0, bytes.size() / 2));
+            EXPECT_EQ(Update(name, at + ", damaged base package"), 0) << at;
+            Snapshot after = Take(Root(name));
+            EXPECT_EQ(Differences(Below(after, kKordex), expected), "") << at << ": a damaged base package changed the content";
+            EXPECT_FALSE(after.count(std::string(kContent) + "Kordex.old")) << at;
+            Rewrite(base, bytes);
+        }
+        if (hindered) {
+            Update(name, at + ", a file held open", Hindrance::HeldFile);
+            Update(name, at + ", a full disk", Hindrance::FullDisk);
+        }
+        EXPECT_EQ(Update(name, at + ", next run"), 1) << at;
+        EXPECT_EQ(Differences(Take(Root(name)), clean), "") << at << ": the next run did not end as a clean run";
+    }
+
+    static void Rewrite(const std::string& path, const std::string& bytes) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    // Stops the update at each step in turn, killed or cut off: the update to be stopped at
+    // the next step runs while the tree of this one is checked. Returns the stops made.
+    long StopAtEachStep(bool cut, bool hindered) {
+        auto name = [](long step) { return "stopped" + std::to_string(step % 2); };
+        long step = 1;
+        for (StartedProcess running = StartStopped(step, name(step), cut); running.Wait() == kStoppedDead; ++step) {
+            StartedProcess next = StartStopped(step + 1, name(step + 1), cut);
+            ExpectSoundAfterStop(step, name(step), hindered);
+            running = std::move(next);
+        }
+        return step - 1;
     }
 
     ScratchDir dir;
     HMODULE module = nullptr;
     PostCopy postCopy = nullptr;
     long steps = 0, baseInPlace = 0;
-    Snapshot clean, oldSubdirectory;
+    Snapshot clean, old, oldSubdirectory;  // after a clean run; before it; its subdirectory before
+    std::vector<Snapshot> applied;         // the content with the packages before each applied
 };
 
 }  // namespace
 
-// Stopped dead at every step: a process killed there, nothing cleaned up. The update to
-// be stopped at the next step runs while the tree of this one is checked.
+// Stopped dead at every step: a process killed there, nothing cleaned up; then runs that
+// meet a damaged package, a held file and a full disk, and a normal run.
 TEST_F(EveryStep, KilledAtEachStep) {
-    auto name = [](long step) { return "killed" + std::to_string(step % 2); };
-    long step = 1;
-    for (StartedProcess running = StartStopped(step, name(step)); running.Wait() == kStoppedDead; ++step) {
-        StartedProcess next = StartStopped(step + 1, name(step + 1));
-        ExpectSoundAfterStop(step, name(step));
-        running = std::move(next);
-    }
-    EXPECT_EQ(step, steps + 1) << "the update ran a different number of steps from the clean one, or failed to start";
-    std::printf("killed at each of %ld steps (the base package in place at step %ld)\n", step - 1, baseInPlace);
+    long stops = StopAtEachStep(false, true);
+    EXPECT_EQ(stops, steps) << "the update ran a different number of steps from the clean one, or failed to start";
+    std::printf("killed at each of %ld steps (the base package in place at step %ld)\n", stops, baseInPlace);
+}
+
+// Cut off at every step as by a power cut: what was not flushed is lost, names are not.
+TEST_F(EveryStep, PowerCutAtEachStep) {
+    long cuts = StopAtEachStep(true, false);
+    EXPECT_EQ(cuts, steps + 1) << "the update ran a different number of steps from the clean one, or failed to start";
+    std::printf("power cut at each of %ld points (before each step, and after the last)\n", cuts);
 }
 
 // One operation failing at every step, the update going on: it must end all or nothing.
@@ -245,15 +400,15 @@ TEST_F(EveryStep, FailingAtEachStep) {
     long step = 1;
     for (;; ++step) {
         DeleteTree(Root("failed"));
-        CopyTree(dir.Text() + "\\template", Root("failed"));
+        CopyTree(Root("template"), Root("failed"));
         bool reached;
         {
             EverySteps failing(module, StepMode::Fail, step);
-            Update("failed");
+            Update("failed", "failing step " + std::to_string(step));
             reached = failing.Steps() >= step;
         }
         if (!reached) break;
-        ExpectSoundAfterStop(step, "failed");
+        ExpectSoundAfterStop(step, "failed", false);
     }
     std::printf("failed at each of %ld steps\n", step - 1);
 }

@@ -1,0 +1,44 @@
+// The journal of one cabinet's commit. It is written into the cabinet's staging folder
+// and flushed before the first file of the commit moves, and names everything the commit
+// will change: each file going into a folder that is there (where it is staged and where
+// the old file in its way is set aside), each folder arriving whole (where it is staged,
+// and its identity, which the move keeps), and each folder made above them. It is deleted
+// once the commit is complete, or undone whole. A journal found afterwards belongs to a
+// commit that a stopped setup did not finish, or could not undo: reading it, whoever comes
+// next rolls that commit back, and nothing it names is deleted before that.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CommitJournal {
+    // Where a file or folder is staged, and where an old file is set aside, is named within
+    // the staging folder, which another setup renames while it rolls the commit back.
+    struct File {
+        std::wstring target, staged, backup;  // full path; within the staging folder (twice)
+    };
+    struct Folder {
+        std::wstring target, staged;  // full path; within the staging folder
+        unsigned long long identity = 0;
+    };
+    std::vector<File> files;
+    std::vector<Folder> folders;
+    std::vector<std::wstring> made;  // folders made for the commit, from the top down
+    unsigned long long stage = 0;    // the identity of the staging folder that holds it
+
+    // Writes the journal to `path` and flushes it; false, with nothing left, when it
+    // could not be written whole.
+    bool Write(const std::wstring& path) const;
+    // Reads a journal; false when there is none or it is cut short (then it was never
+    // whole, and its commit never began).
+    static bool Read(const std::wstring& path, CommitJournal& journal);
+    // Undoes what of the commit reached the content: each old file set aside goes back,
+    // each new file goes out (back where it was staged), each folder that arrived whole
+    // goes back to its stage if it is still the one that arrived, and the folders made
+    // go when they are empty. Each step is taken only where the disk shows it is due, so
+    // a rollback stopped in the middle is done again whole. A journal no longer in the
+    // staging folder it was written in (the tree was copied or moved since) names paths
+    // and folders that are not these: nothing is touched. True when nothing is left to
+    // undo; `why` says what could not be undone.
+    bool RollBack(const std::wstring& stageFolder, std::string& why) const;
+};

@@ -1,0 +1,26 @@
+#include "stage_area.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "file_system.h"
+
+std::wstring ProcessMark() {
+    wchar_t mark[20];
+    std::swprintf(mark, 20, L"~ck%lx", static_cast<unsigned long>(GetCurrentProcessId()));
+    return mark;
+}
+
+std::map<std::wstring, StageArea>& MadeStages() {
+    static std::map<std::wstring, StageArea> made;
+    return made;
+}
+
+void RemoveCabinetStages() {
+    for (const auto& [top, area] : MadeStages()) {
+        for (const std::wstring& spare : area.spare) Fs().removeDirectory(LongPath(spare).c_str());
+        Fs().removeDirectory(LongPath(top).c_str());
+    }
+    MadeStages().clear();
+}
