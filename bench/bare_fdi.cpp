@@ -1,7 +1,9 @@
-// bare_fdi.exe DESTINATION CABINET...: unpacks each cabinet into DESTINATION with the
-// platform's FDI and the plainest callbacks (open, read, write, close, seek; each file's
-// parent folders made; no checks, no staging, no times): the floor that the host's
-// unpacking is measured against. Trusts the cabinets: never use it on one from outside.
+// bare_fdi.exe [--flush] DESTINATION CABINET...: unpacks each cabinet into DESTINATION
+// with the platform's FDI and the plainest callbacks (open, read, write, close, seek;
+// each file's parent folders made; no checks, no staging, no times): the floor that the
+// host's unpacking is measured against. With --flush each file is flushed to the disk
+// before it is closed, the floor of a durable unpack. Trusts the cabinets: never use it
+// on one from outside.
 #include <cstdio>
 #include <string>
 
@@ -10,6 +12,7 @@
 namespace {
 
 std::string destination;
+bool flush = false;
 
 FNFDINOTIFY(Notify) {
     if (fdint == fdintCOPY_FILE) {
@@ -19,15 +22,20 @@ FNFDINOTIFY(Notify) {
         HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         return f == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(f);
     }
-    if (fdint == fdintCLOSE_FILE_INFO) return CloseHandle(reinterpret_cast<HANDLE>(pfdin->hf));
+    if (fdint == fdintCLOSE_FILE_INFO) {
+        if (flush) FlushFileBuffers(reinterpret_cast<HANDLE>(pfdin->hf));
+        return CloseHandle(reinterpret_cast<HANDLE>(pfdin->hf));
+    }
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    flush = argc > 1 && std::string(argv[1]) == "--flush";
+    if (flush) --argc, ++argv;
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bare_fdi.exe DESTINATION CABINET...\n");
+        std::fprintf(stderr, "usage: bare_fdi.exe [--flush] DESTINATION CABINET...\n");
         return 2;
     }
     destination = argv[1];

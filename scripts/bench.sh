@@ -4,7 +4,8 @@
 # scripts/wine-session.sh, which picks the build that runs natively here. Settings
 # (environment): BENCH_MB (100), BENCH_FILES (2000), BENCH_RUNS (7), BENCH_PAGES
 # ("200 2000 20000"), BENCH_SCALE ("10 100 1000 10000"), BENCH_DIR (scratch; /dev/shm if
-# there).
+# there), BENCH_DURABLE_RUNS (5) and BENCH_DISK_DIR (build/, which must be on a disk: what
+# durability costs is measured there, since on tmpfs a flush costs nothing).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 source "$top/scripts/wine-env.sh"
@@ -48,13 +49,13 @@ time_update() {
   fresh_root "$root" "$@"
   local start; start=$(now); postcopy "$root"; since "$start"
 }
-time_loop() {
-  local program=$1 root=$2; shift 2
+time_loop() {  # PROGRAM may carry an option: "bare_fdi --flush"
+  local program=($1) root=$2; shift 2
   fresh_root "$root" "$@"
   local cabs; mapfile -t cabs < <(placed "$root")
   local start; start=$(now)
-  "$WSK_WINE" "$bin/$program.exe" "$(winpath "$root/shared/velm/kordalin")" "${cabs[@]}" ||
-    { say "$program failed"; exit 1; }
+  "$WSK_WINE" "$bin/${program[0]}.exe" "${program[@]:1}" "$(winpath "$root/shared/velm/kordalin")" "${cabs[@]}" ||
+    { say "${program[*]} failed"; exit 1; }
   since "$start"
 }
 same_trees() {  # same_trees A B: the unpacked content of two roots is the same
@@ -148,6 +149,28 @@ for count in $scale; do
   scale_rows+=("$count $(stats "${times[@]}") $(stats "${peaks[@]}")")
 done
 
+# What durability costs, on the disk: the durable update against the same unpacking
+# without flushes, and against the floor of the same work, the bare FDI flushing each file
+# before it closes it. `sync` before each run, so that none pays for another's writes.
+durable_runs=${BENCH_DURABLE_RUNS:-5}
+disk=$(mktemp -d "${BENCH_DISK_DIR:-$top/build}/wsk-bench-disk.XXXXXX")
+trap 'rm -rf "$scratch" "$disk"' EXIT
+disk_type=$(df -T "$disk" | awk 'NR==2 {print $2}')
+durable=() durable_loop=() loop_unflushed=() floor=()
+for run in $(seq "$durable_runs"); do
+  say "durability on the $disk_type disk: run $run of $durable_runs"
+  sync
+  if [ $((run % 2)) -eq 1 ]; then
+    durable+=("$(time_update "$disk/root" "${cabs[@]}")"); sync; floor+=("$(time_loop "bare_fdi --flush" "$disk/bare" "${cabs[@]}")")
+  else
+    floor+=("$(time_loop "bare_fdi --flush" "$disk/bare" "${cabs[@]}")"); sync; durable+=("$(time_update "$disk/root" "${cabs[@]}")")
+  fi
+  sync; durable_loop+=("$(time_loop install_loop "$disk/loop" "${cabs[@]}")")
+  sync; loop_unflushed+=("$(time_loop "install_loop --no-flush" "$disk/loop" "${cabs[@]}")")
+  [ "$run" -gt 1 ] || same_trees "$disk/root" "$disk/bare"
+done
+rm -rf "$disk"
+
 # --- the table ----------------------------------------------------------------------
 read -r u_med u_min u_max <<<"$(stats "${update[@]}")"
 read -r f_med f_min f_max <<<"$(stats "${barefdi[@]}")"
@@ -158,6 +181,25 @@ read -r b_med b_min b_max <<<"$(stats "${diagonly[@]}")"
 update_bare=$(paired "${update[*]}" "${barefdi[*]}")
 
 row() { printf '| %s | %s | %s | %s | %s |\n' "$1" "$(seconds "$2")" "$(seconds "$3")" "$(seconds "$4")" "$5"; }
+durability_rows() {  # what durability costs, from the runs on the disk
+  local d_med d_min d_max l_med l_min l_max n_med n_min n_max f_med f_min f_max to_floor
+  read -r d_med d_min d_max <<<"$(stats "${durable[@]}")"
+  read -r l_med l_min l_max <<<"$(stats "${durable_loop[@]}")"
+  read -r n_med n_min n_max <<<"$(stats "${loop_unflushed[@]}")"
+  read -r f_med f_min f_max <<<"$(stats "${floor[@]}")"
+  to_floor=$(paired "${durable[*]}" "${floor[*]}")
+  echo "What durability costs, on the disk ($disk_type, not tmpfs), $durable_runs runs each: every file's data flushed"
+  echo "before the rename that names it, the commit's journal flushed before it, the marker flushed before it replaces the old one."
+  echo
+  echo "| measurement | median s | min s | max s | note |"
+  echo "|---|---|---|---|---|"
+  row "durable update: first-installation POSTCOPY (setuphost.exe)" "$d_med" "$d_min" "$d_max" \
+      "update/floor $to_floor (target 1.2: $(verdict "$to_floor" 1.2))"
+  row "host InstallCab loop, durable (install_loop.exe)" "$l_med" "$l_min" "$l_max" "loop/floor $(ratio "$l_med" "$f_med")"
+  row "host InstallCab loop, flushes left out (install_loop.exe --no-flush)" "$n_med" "$n_min" "$n_max" \
+      "durable/without flushes $(ratio "$l_med" "$n_med")"
+  row "floor: bare FDI, each file flushed before it is closed (bare_fdi.exe --flush)" "$f_med" "$f_min" "$f_max" ""
+}
 {
   echo "# Update benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
@@ -179,6 +221,8 @@ row() { printf '| %s | %s | %s | %s | %s |\n' "$1" "$(seconds "$2")" "$(seconds 
   row "up to date: POSTCOPY, ten packages to delete" "$d_med" "$d_min" "$d_max" \
       "$(seconds $((d_med - b_med))) s over the script run alone (target 0.2: $(verdict "$(seconds $((d_med - b_med)))" 0.2))"
   row "script run alone: POSTCOPY \"diag\"" "$b_med" "$b_min" "$b_max" ""
+  echo
+  durability_rows
   echo
   echo "One cabinet of small pages, 100 to a folder (medians):"
   echo
