@@ -22,7 +22,3 @@ struct NameCheck {
 // destination and that Windows writes under that very name. An escape is reported
 // before any other fault of the same name.
 NameCheck CheckCabinetName(const std::string& stored, std::string& relative);
-
-inline bool SafeCabinetName(const std::string& stored, std::string& relative) {
-    return CheckCabinetName(stored, relative).fault == NameFault::None;
-}

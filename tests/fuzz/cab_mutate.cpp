@@ -81,7 +81,7 @@ FNFDINOTIFY(Record) {
     if (fdint == fdintCOPY_FILE) {
         auto& recorded = *static_cast<std::map<std::string, unsigned long>*>(pfdin->pv);
         std::string relative;
-        if (SafeCabinetName(pfdin->psz1 ? pfdin->psz1 : "", relative)) recorded[relative] = pfdin->cb;
+        if (CheckCabinetName(pfdin->psz1 ? pfdin->psz1 : "", relative).fault == NameFault::None) recorded[relative] = pfdin->cb;
     }
     return 0;  // skip the data: only the directory is wanted
 }

@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     std::string stored = TextOf(data, size);
     std::string relative;
-    if (!SafeCabinetName(stored, relative)) return 0;
+    if (CheckCabinetName(stored, relative).fault != NameFault::None) return 0;
     FUZZ_CHECK(!relative.empty() && relative[0] != '\\', "relative");
     FUZZ_CHECK(relative.find(':') == std::string::npos, "no drive or stream");
     FUZZ_CHECK(relative.find('/') == std::string::npos, "separators turned");
