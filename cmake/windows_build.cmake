@@ -25,6 +25,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_library(Corvane SHARED
     corvane/dll_main.cpp
     corvane/script_settings.cpp
+    corvane/run_state.cpp
     corvane/script_run.cpp
     corvane/log.cpp
     corvane/text_services.cpp
@@ -58,8 +59,9 @@ target_link_libraries(WSKORDALIN PRIVATE Corvane)
 set_target_properties(WSKORDALIN PROPERTIES PREFIX "" OUTPUT_NAME WSKORDALIN SUFFIX ".DLL")
 
 add_executable(setuphost setuphost/main.cpp setuphost/run_outcome.cpp setuphost/import_patch.cpp
-    corvane/script_settings.cpp setuphost/setuphost.rc)
+    setuphost/setuphost.rc)
 target_include_directories(setuphost PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(setuphost PRIVATE Corvane)
 
 # Not shipped: shows the version the host reads from a file (used by the demo).
 add_executable(fileversion tools/fileversion.cpp)

@@ -19,6 +19,7 @@
 #include "cabinet_names.h"
 #include "cabinet_stage.h"
 #include "leftovers.h"
+#include "log_phrases.h"
 #include "file_system.h"
 #include "host/corvane.h"
 #include "run_log.h"
@@ -81,7 +82,7 @@ FNREAD(ReadCallback) {
 }
 
 void NoteWriteFailure(Extraction& run, const std::string& why) {
-    if (run.writeFailure.empty()) run.writeFailure = "cannot write " + run.outputName + ": " + why;
+    if (run.writeFailure.empty()) run.writeFailure = log_phrase::kCannotWrite + run.outputName + ": " + why;
 }
 
 FNWRITE(WriteCallback) {
@@ -166,7 +167,7 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
         FILETIME local, stamp;
         if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
             !Fs().setTimes(file, &stamp))
-            NoteWriteFailure(run, "cannot set its time: " + ErrorText(GetLastError()));
+            NoteWriteFailure(run, log_phrase::kCannotSetTime + ErrorText(GetLastError()));
         // On the disk before it can be named in the content: after a power cut a name may
         // stay while data that was never flushed is gone.
         if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
@@ -175,7 +176,7 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     // Every write went through and the file is still short: the cabinet's data ended
     // early (a block that failed its checksum gives none), which is damage, not the disk.
     if (run.writeFailure.empty() && run.written != run.expected && run.shortData.empty())
-        run.shortData = run.outputName + " could not be read whole (" + std::to_string(run.written) + " of " +
+        run.shortData = run.outputName + log_phrase::kNotReadWhole + std::to_string(run.written) + " of " +
                         std::to_string(run.expected) + " bytes)";
     if (!run.writeFailure.empty() || !run.shortData.empty()) return FALSE;
     ++run.files;
@@ -226,7 +227,7 @@ const char* Reason(const ERF& error) {
 
 // What is wrong with a refused name, as the log says it.
 std::string Refusal(const std::string& name, const NameCheck& check, const char* destination) {
-    std::string refused = "refused, the name '" + name + "' ";
+    std::string refused = log_phrase::kRefused + ("the name '" + name + "' ");
     char shown[8];
     switch (check.fault) {
         case NameFault::Escapes: return refused + "would be written outside " + destination;
@@ -240,32 +241,32 @@ std::string Refusal(const std::string& name, const NameCheck& check, const char*
 }
 
 // Why a cabinet was not put in place, as the log and the run record say it: a refusal
-// starts with "refused, ".
+// starts with log_phrase::kRefused.
 std::string WhyNotUnpacked(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
                            const char* destination) {
     if (!run.refusedName.empty()) return Refusal(run.refusedName, run.refusal, destination);
-    if (run.empty) return "damaged cabinet: it holds no file";
+    if (run.empty) return log_phrase::kHoldsNoFile;
     if (!run.overlongName.empty())
-        return "refused, the name '" + run.overlongName + "' makes a path longer than 259 characters";
-    if (!run.readFailure.empty()) return "cannot read the cabinet: " + run.readFailure;
+        return log_phrase::kRefused + ("the name '" + run.overlongName) + log_phrase::kTooLong;
+    if (!run.readFailure.empty()) return log_phrase::kCannotRead + run.readFailure;
     if (!run.writeFailure.empty()) return run.writeFailure;
-    if (!run.shortData.empty()) return "damaged cabinet: " + run.shortData;
+    if (!run.shortData.empty()) return log_phrase::kDamaged + run.shortData;
     if (!read) return Reason(error);
     if (commit.failedTarget.empty()) return commit.reason;
-    return "cannot replace " + Narrow(commit.failedTarget) + ": " + commit.reason;
+    return log_phrase::kCannotReplace + Narrow(commit.failedTarget) + ": " + commit.reason;
 }
 
 // The log's entry: what was unpacked, or why not and what that left in the content.
 std::string LogValue(const Extraction& run, const std::string& why, const CabinetStage::Outcome& commit,
                      const char* destination) {
     if (commit.committed)
-        return std::to_string(run.files) + (run.files == 1 ? " file" : " files") +
-               (run.dry ? " would be unpacked into " : " unpacked into ") + destination + ", " +
+        return std::to_string(run.files) + (run.files == 1 ? log_phrase::kFile : log_phrase::kFiles) +
+               (run.dry ? log_phrase::kWouldBeUnpackedInto : log_phrase::kUnpackedInto) + destination + ", " +
                std::to_string(run.bytes) + " bytes";
-    if (why.compare(0, 9, "refused, ") == 0) return why;
-    std::string value = (run.dry ? "would fail, " : "failed, ") + why;
-    if (!commit.restored) return value + "; NOT everything could be put back, run the update again";
-    return value + (run.dry ? "" : "; nothing replaced");
+    if (why.rfind(log_phrase::kRefused, 0) == 0) return why;
+    std::string value = (run.dry ? log_phrase::kWouldFailWith : log_phrase::kFailedWith) + why;
+    if (!commit.restored) return value + log_phrase::kNotAllPutBack;
+    return value + (run.dry ? "" : log_phrase::kNothingReplaced);
 }
 
 // What the commit of a dry run would meet: a folder or a held file where a file goes,
@@ -337,9 +338,9 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     run.destination = DestinationFolder(destination);
     if (run.destination.empty()) return 0;
     if (!SettledOnce(run.destination)) {
-        const char* why = "an unfinished commit of a setup that was stopped could not be undone there";
-        LogEntry("InstallCab()", std::string(cabinet) + ": failed, " + why + "; nothing replaced");
-        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, why, 0, 0, 1);
+        LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + log_phrase::kFailedWith +
+                                              log_phrase::kUnsettledThere + log_phrase::kNothingReplaced);
+        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, log_phrase::kUnsettledThere, 0, 0, 1);
         return 0;
     }
 
@@ -366,7 +367,7 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (read) commit = run.dry ? CheckDryCommit(run) : run.stage->Commit();
     run.stage.reset();  // a failed read discards what was staged
     std::string why = commit.committed ? "" : WhyNotUnpacked(run, error, read, commit, destination);
-    LogEntry("InstallCab()", std::string(cabinet) + ": " + LogValue(run, why, commit, destination));
+    LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + LogValue(run, why, commit, destination));
     if (commit.committed) RecordEvent(CORVANE_UNPACKED, cabinet, "", run.files, run.bytes);
     else RecordEvent(CORVANE_NOT_UNPACKED, cabinet, why, 0, 0, commit.restored);
     return commit.committed ? 1 : 0;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "leftovers.h"
+#include "log_phrases.h"
 #include "stage_area.h"
 #include "file_system.h"
 #include "host/corvane.h"
@@ -140,8 +141,8 @@ int FileLocked(const char* host, const char* path) {
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
     bool deleted = DeleteOneFile(Widen(path));
-    const char* outcome = deleted ? (DryRun() ? ": would be deleted" : ": deleted") : ": could not be deleted";
-    LogEntry("SafeDeleteFile()", std::string(path) + outcome);
+    const char* outcome = !deleted ? log_phrase::kNotDeleted : DryRun() ? log_phrase::kWouldBeDeleted : log_phrase::kDeleted;
+    LogEntry(log_phrase::kSafeDeleteFile, std::string(path) + outcome);
     RecordEvent(CORVANE_FILE_DELETED, path, "", 0, 0, deleted);
     return deleted ? 1 : 0;
 }
@@ -161,9 +162,10 @@ int RemoveFile(const char* dir, const char* pattern) {
         }
     }
     std::string joined = Narrow(Join(folder, Widen(pattern)));
-    std::string outcome = joined + ": " + std::to_string(deleted) + (DryRun() ? " would be deleted" : " deleted");
-    if (failed) outcome += ", " + std::to_string(failed) + " could not be deleted";
-    if (deleted || failed) LogEntry("RemoveFile()", outcome);
+    std::string outcome =
+        joined + ": " + std::to_string(deleted) + (DryRun() ? log_phrase::kCountWouldBeDeleted : log_phrase::kCountDeleted);
+    if (failed) outcome += ", " + std::to_string(failed) + log_phrase::kCountNotDeleted;
+    if (deleted || failed) LogEntry(log_phrase::kRemoveFile, outcome);
     RecordEvent(CORVANE_FILES_DELETED, joined, "", static_cast<unsigned>(deleted), static_cast<unsigned>(failed));
     return deleted > 0 && failed == 0 ? 1 : 0;
 }
@@ -178,7 +180,9 @@ int RemoveDirTree(const char* dir, int removeSelf) {
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
     bool removed = DryRun() || (IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0));
-    LogEntry("RemoveDirTree()", std::string(dir) + (DryRun() ? ": would be removed" : removed ? ": removed" : ": not everything could be removed"));
+    LogEntry(log_phrase::kRemoveDirTree, std::string(dir) + (DryRun()  ? log_phrase::kWouldBeRemoved
+                                                             : removed ? log_phrase::kRemoved
+                                                                       : log_phrase::kNotAllRemoved));
     RecordEvent(CORVANE_TREE_REMOVED, dir, "", 1, 0, removed);
     return removed ? 1 : 0;
 }
@@ -193,17 +197,18 @@ int CopyCreateFile(const char* source, const char* destination) {
         FsHandle from(Fs().create(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
         bool over = Fs().attributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
         std::string outcome = std::string(source) + " -> " + destination +
-                              (!from.Valid() ? ": would fail, cannot read the source: " + ErrorText(GetLastError())
-                               : over        ? ": would be copied over it"
-                                             : ": would be copied");
-        LogEntry("CopyCreateFile()", outcome);
+                              (!from.Valid() ? ": " + std::string(log_phrase::kWouldFailWith) + "cannot read the source: " +
+                                                   ErrorText(GetLastError())
+                               : over        ? log_phrase::kWouldBeCopiedOver
+                                             : log_phrase::kWouldBeCopied);
+        LogEntry(log_phrase::kCopyCreateFile, outcome);
         RecordEvent(CORVANE_FILE_COPIED, destination, from.Valid() ? "" : "cannot read the source", 0, 0, from.Valid());
         return from.Valid() ? 1 : 0;
     }
     MakeFolders(target, 3);
     std::string failure = SettleFolder(target.substr(0, target.find_last_of(L"\\/") + 1))
                               ? CopyWhole(Widen(source), copy)
-                              : "an unfinished commit of a setup that was stopped could not be undone there";
+                              : log_phrase::kUnsettledThere;
     if (failure.empty()) {
         ClearReadOnly(target, Fs().attributes(target.c_str()));
         if (!Fs().move(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
@@ -211,8 +216,8 @@ int CopyCreateFile(const char* source, const char* destination) {
     }
     if (!failure.empty()) Fs().remove(copy.c_str());
     std::string outcome = std::string(source) + " -> " + destination;
-    if (!failure.empty()) outcome += ": failed, " + failure + "; the old file is kept";
-    LogEntry("CopyCreateFile()", outcome);
+    if (!failure.empty()) outcome += log_phrase::kCopyFailed + failure + log_phrase::kOldFileKept;
+    LogEntry(log_phrase::kCopyCreateFile, outcome);
     RecordEvent(CORVANE_FILE_COPIED, destination, failure, 0, 0, failure.empty());
     return failure.empty() ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/corvane.h"
+#include "log_phrases.h"
 #include "run_log.h"
 #include "run_record.h"
 #include "host_rules.h"
@@ -40,7 +41,7 @@ const char* VersionString(const std::vector<char>& block) {
 // The version as the log shows it: what a run compared is then on record.
 void LogVersion(const char* file, const char* version, bool found) {
     std::string path = file ? file : "";
-    LogEntry("GetFileVersion()", path + ": " + version);
+    LogEntry(log_phrase::kGetFileVersion, path + ": " + version);
     RecordEvent(CORVANE_VERSION_READ, path, found ? version : "");
 }
 

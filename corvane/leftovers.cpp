@@ -1,4 +1,5 @@
 #include "leftovers.h"
+#include "log_phrases.h"
 
 #include <windows.h>
 
@@ -108,9 +109,8 @@ bool SettleFolder(const std::wstring& folder) {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) done = SettleStage(folder, entry.cFileName, why);
         else DeleteEvenReadOnly(path);
         if (!why.empty() && done) continue;  // another setup took it
-        LogEntry("ClearLeftovers()", Narrow(path) + (done ? ": left by a setup that was stopped; removed"
-                                                      : ": an unfinished commit of a setup that was stopped could not be "
-                                                        "undone (" + why + "); it is kept and tried again"));
+        LogEntry(log_phrase::kClearLeftovers, Narrow(path) + (done ? log_phrase::kLeftoverRemoved
+                                                                   : log_phrase::kLeftoverKept + why + log_phrase::kTriedAgain));
         RecordEvent(CORVANE_LEFTOVER, Narrow(path), why, 0, 0, done);
         settled = settled && done;
     }

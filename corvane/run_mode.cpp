@@ -6,6 +6,7 @@
 #include <string>
 
 #include "file_system.h"
+#include "log_phrases.h"
 #include "run_log.h"
 #include "run_record.h"
 
@@ -35,7 +36,7 @@ int __stdcall DryMove(const char* from, const char* to, unsigned long) {
     }
     DryMoves()[UpperName(source)] = false;
     DryMoves()[UpperName(target)] = true;
-    LogEntry("MoveFileEx()", std::string(from) + " -> " + to + ": would be moved");
+    LogEntry(log_phrase::kMoveFileEx, std::string(from) + " -> " + to + log_phrase::kWouldBeMoved);
     RecordEvent(CORVANE_MOVED, from, to);
     return TRUE;
 }

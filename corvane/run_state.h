@@ -34,4 +34,5 @@ struct RunState {
     }
 };
 
+// The script run of this process: one at a time, opened by _InitSkript.
 RunState& CurrentRun();

@@ -6,15 +6,11 @@
 
 #include "stage_area.h"
 #include "host/corvane.h"
+#include "log_phrases.h"
 #include "run_log.h"
 #include "run_record.h"
 #include "run_mode.h"
 #include "run_state.h"
-
-RunState& CurrentRun() {
-    static RunState run;
-    return run;
-}
 
 namespace {
 
@@ -57,11 +53,11 @@ int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, cha
                          run.settings.componentDir + " root=" + run.settings.destinationRoot +
                          " module=" + (moduleDir ? moduleDir : "") + " command=\"" +
                          (commandText ? commandText : "") + "\"";
-    LogEntry("_InitSkript()", opened.c_str());
-    const char* problem = !run.settings.scriptFound ? "script file not found"
-                          : !fits                   ? "a directory does not fit the 260-byte path buffer"
+    LogEntry(log_phrase::kInitSkript, opened);
+    const char* problem = !run.settings.scriptFound ? log_phrase::kScriptMissing
+                          : !fits                   ? log_phrase::kDirectoryTooLong
                                                     : "";
-    if (*problem) LogEntry("_InitSkript()", std::string("error: ") + problem);
+    if (*problem) LogEntry(log_phrase::kInitSkript, log_phrase::kError + std::string(problem));
     ClearRunRecord();
     runStarted = GetTickCount64();
     RecordEvent(CORVANE_RUN_OPENED, run.settings.scriptFile, problem);
@@ -73,7 +69,7 @@ int _ExitSkript(ScriptArgs*, const char*, int status) {
     if (!run.open) return 0;
     RemoveCabinetStages();
     ForgetDryMoves();
-    LogEntry("_ExitSkript()", status == 0 ? "status 0 (success)" : "status 1 (failure)");
+    LogEntry(log_phrase::kExitSkript, status == 0 ? log_phrase::kSucceeded : log_phrase::kFailed);
     RecordEvent(CORVANE_RUN_CLOSED, "", "", static_cast<unsigned long long>(status), GetTickCount64() - runStarted);
     run.Reset();
     return 1;

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cstring>
+
+#include "host/setup_host.h"
+
 namespace {
 
 std::string FullPath(const std::string& path) {
@@ -48,4 +52,12 @@ ScriptSettings ReadScriptSettings(const char* scriptFile) {
         settings.logFile = (hasExtension ? settings.scriptFile.substr(0, dot) : settings.scriptFile) + ".log";
     }
     return settings;
+}
+
+int CorvaneLogFileOf(const char* script, char* path, unsigned size) {
+    if (!path || size == 0) return 0;
+    std::string log = script ? ReadScriptSettings(script).logFile : "";
+    bool fits = log.size() < size;
+    std::memcpy(path, fits ? log.c_str() : "", fits ? log.size() + 1 : 1);
+    return fits ? 1 : 0;
 }

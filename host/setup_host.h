@@ -62,6 +62,10 @@ typedef struct CorvaneEvent {
     int flag;
 } CorvaneEvent;
 
+// The log file a script file names (its LogFile, or the script's path with ".log") in
+// `path`, a buffer of `size` bytes; 0, with `path` empty, when it does not fit.
+CORVANE_API int CorvaneLogFileOf(const char* script, char* path, unsigned size);
+
 // The events of the last script run of this process, from its _InitSkript on (also after
 // its _ExitSkript), in `*events`; returns how many. Valid until the next run opens.
 CORVANE_API unsigned CorvaneRunRecord(const CorvaneEvent** events);

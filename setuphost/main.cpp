@@ -5,9 +5,10 @@
 // COMMAND-TEXT and the SCRIPT path; WSKordalin gets four zero words and finds its own
 // script file beside the module. Prints the result, the log file's path and what the
 // run did, in a sentence from the host library's record of the run; while a cabinet is
-// unpacked and standard error is a terminal, a line of progress. With --dry-run the host library
-// changes nothing and logs what it would do, the module's own renames included; the
-// extension runs as ever, and so still takes and releases its lock file.
+// unpacked and standard error is a terminal, a line of progress. With --dry-run the host
+// library changes nothing and logs what it would do, the module's own renames included;
+// the extension runs as ever, and so still takes and releases its lock file. The host
+// library is this program's own Corvane.dll, beside it; the module uses it too.
 // Exit status: 0 when the export returned 1, 1 when it returned anything else, 2 for a
 // usage or loading error.
 #include <windows.h>
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <string>
 
-#include "corvane/script_settings.h"
 #include "host/corvane.h"
 #include "host/setup_host.h"
 #include "setuphost/import_patch.h"
@@ -90,35 +90,28 @@ bool StandardErrorIsTerminal() {
     return GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
 }
 
-// An export of `module` (which may be null) as a function of type `Function`, or null.
-template <typename Function>
-Function Export(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
-// Tells the host library the module loaded (found through the normal search order, as
-// the module finds it) how to run. In a dry run the module's own renames go through the
+// Tells the host library how to run. In a dry run the module's own renames go through the
 // host library too, which checks and logs them and moves nothing.
-bool SetUpHostLibrary(HMODULE module, bool dryRun) {
-    HMODULE corvane = GetModuleHandleA("Corvane.dll");
-    auto setDryRun = Export<decltype(&CorvaneSetDryRun)>(corvane, "CorvaneSetDryRun");
-    auto setProgress = Export<decltype(&CorvaneSetProgress)>(corvane, "CorvaneSetProgress");
-    auto dryMove = Export<decltype(&CorvaneDryMove)>(corvane, "CorvaneDryMove");
-    if (dryRun && (!setDryRun || !dryMove)) return false;
-    if (setDryRun) setDryRun(dryRun ? 1 : 0);
-    if (dryRun) PatchImport(module, "kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(dryMove()));
-    if (setProgress && StandardErrorIsTerminal()) setProgress(ShowProgress);
-    return true;
+void SetUpHostLibrary(HMODULE module, bool dryRun) {
+    CorvaneSetDryRun(dryRun ? 1 : 0);
+    if (dryRun) PatchImport(module, "kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(CorvaneDryMove()));
+    if (StandardErrorIsTerminal()) CorvaneSetProgress(ShowProgress);
 }
 
 // What the run did, from the host library's record of it (this process's last run).
 std::string DescribeThisRun(const char* exportName, bool dryRun) {
-    auto record = Export<decltype(&CorvaneRunRecord)>(GetModuleHandleA("Corvane.dll"), "CorvaneRunRecord");
     RunSummary summary;
     const CorvaneEvent* events = nullptr;
-    unsigned count = record ? record(&events) : 0;
+    unsigned count = CorvaneRunRecord(&events);
     for (unsigned i = 0; i < count; ++i) summary.Read(events[i]);
     return summary.Describe(exportName, dryRun);
+}
+
+// The log file the script names.
+std::string LogFileOf(const std::string& script) {
+    char path[MAX_PATH * 2];
+    CorvaneLogFileOf(script.c_str(), path, sizeof path);
+    return path;
 }
 
 }  // namespace
@@ -133,7 +126,8 @@ int main(int argc, char** argv) {
     if (!standalone && std::strcmp(exportName, "POSTCOPY") && std::strcmp(exportName, "DEINSTALL"))
         return Usage((std::string("unknown export '") + exportName + "'").c_str());
 
-    // The altered search order lets the module find Corvane.dll in its own folder too.
+    // The altered search order lets the module find what it imports in its own folder too;
+    // Corvane.dll is this program's own, loaded with it.
     HMODULE module = LoadLibraryExA(modulePath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module) {
         std::fprintf(stderr, "setuphost: cannot load module '%s': %s\n", modulePath,
@@ -146,10 +140,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (!SetUpHostLibrary(module, dryRun)) {
-        std::fprintf(stderr, "setuphost: the host library Corvane.dll that '%s' loaded has no dry run\n", modulePath);
-        return 2;
-    }
+    SetUpHostLibrary(module, dryRun);
 
     int result;
     std::string script;
@@ -162,7 +153,7 @@ int main(int argc, char** argv) {
         result = reinterpret_cast<ScriptEntry>(reinterpret_cast<void*>(entry))(0, &args, argv[3]);
     }
     EndProgress();
-    std::string log = ReadScriptSettings(script.c_str()).logFile;
+    std::string log = LogFileOf(script);
     std::printf("%s returned %d\n", exportName, result);
     std::printf("log: %s\n", log.c_str());
     std::printf("%s\n", DescribeThisRun(exportName, dryRun).c_str());

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cab_writer.h"
+#include "corvane/log_phrases.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
 
@@ -122,10 +123,12 @@ TEST_F(InstallCabTest, HandMadeCabinetsWithSafeNames) {
     CabWriter().Add("Kordex/page.html", "<p>x</p>").Add("top.txt", "").Write(cab);
     ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
     EXPECT_EQ(ReadAll(destination + "\\Kordex\\page.html"), "<p>x</p>");
-    EXPECT_NE(run.LastLogLine().find(": 2 files unpacked into "), std::string::npos) << run.LastLogLine();
+    std::string two = std::string(": 2") + log_phrase::kFiles + log_phrase::kUnpackedInto;
+    EXPECT_NE(run.LastLogLine().find(two), std::string::npos) << run.LastLogLine();
     CabWriter().Add("one.txt", "1").Write(cab);
     ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
-    EXPECT_NE(run.LastLogLine().find(": 1 file unpacked into "), std::string::npos) << run.LastLogLine();
+    std::string one = std::string(": 1") + log_phrase::kFile + log_phrase::kUnpackedInto;
+    EXPECT_NE(run.LastLogLine().find(one), std::string::npos) << run.LastLogLine();
 }
 
 // A refused cabinet says what is wrong with it, and writes nothing: a name that escapes,
@@ -138,7 +141,7 @@ TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
         {"Kordex/nul.html", "the name 'Kordex/nul.html' is a device on Windows; nothing written"},
         {"Kordex/\xE2\xC5?\xD4.html", "holds a character Windows does not allow in a file name ('?'); nothing written"},
         {"Kordex/page.", "has a part ending in a dot or blank; nothing written"},
-        {"", "failed, damaged cabinet: it holds no file; nothing replaced"},
+        {"", std::string(log_phrase::kFailedWith) + log_phrase::kHoldsNoFile + log_phrase::kNothingReplaced},
     };
     for (const auto& c : cases) {
         CabWriter writer;
@@ -151,7 +154,7 @@ TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
     std::string deep = "Kordex/" + std::string(MAX_PATH - destination.size() - 8, 'p');
     CabWriter().Add(deep, "too long").Write(cab);
     EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 0);
-    EXPECT_NE(run.LastLogLine().find("makes a path longer than 259 characters"), std::string::npos) << run.LastLogLine();
+    EXPECT_NE(run.LastLogLine().find(log_phrase::kTooLong), std::string::npos) << run.LastLogLine();
 }
 
 // Truncated, bit-flipped, not a cabinet, a directory, missing, or empty arguments: 0,

@@ -10,6 +10,7 @@
 
 #include "cab_writer.h"
 #include "fault_fs.h"
+#include "corvane/log_phrases.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
 
@@ -76,7 +77,7 @@ TEST_F(CommitFaultTest, ShortOrFailedWritesReplaceNothing) {
         EXPECT_EQ(faults.Moves(), 0) << c.scenario << ": nothing may be committed";
         ExpectOldContent(c.scenario);
         EXPECT_NE(LastLogLine().find(c.logged), std::string::npos) << c.scenario << ": " << LastLogLine();
-        EXPECT_NE(LastLogLine().find("; nothing replaced"), std::string::npos) << c.scenario;
+        EXPECT_NE(LastLogLine().find(log_phrase::kNothingReplaced), std::string::npos) << c.scenario;
     }
 }
 
@@ -91,8 +92,8 @@ TEST_F(CommitFaultTest, AFailedMoveAnywhereInTheCommitPutsEverythingBack) {
         faults.FailMoveAt(n);
         EXPECT_EQ(Install(), 0) << "move " << n;
         ExpectOldContent("move " + std::to_string(n));
-        EXPECT_NE(LastLogLine().find(": another program has it open; nothing replaced"), std::string::npos)
-            << "move " << n << ": " << LastLogLine();
+        std::string held = std::string(": another program has it open") + log_phrase::kNothingReplaced;
+        EXPECT_NE(LastLogLine().find(held), std::string::npos) << "move " << n << ": " << LastLogLine();
     }
     FaultyFs none;
     EXPECT_EQ(Install(), 1);
@@ -155,8 +156,8 @@ TEST_F(CommitFaultTest, AFailedRollBackIsNotReportedAsClean) {
     FaultyFs faults;
     faults.FailMoveAt(6, ERROR_ACCESS_DENIED, true);
     EXPECT_EQ(Install(), 0);
-    EXPECT_NE(LastLogLine().find("NOT everything could be put back"), std::string::npos) << LastLogLine();
-    EXPECT_EQ(LastLogLine().find("nothing replaced"), std::string::npos) << LastLogLine();
+    EXPECT_NE(LastLogLine().find(log_phrase::kNotAllPutBack), std::string::npos) << LastLogLine();
+    EXPECT_EQ(LastLogLine().find(log_phrase::kNothingReplaced), std::string::npos) << LastLogLine();
 }
 
 // The marker is replaced only by a whole copy: a short write or a failed move leaves the
@@ -172,7 +173,7 @@ TEST_F(CommitFaultTest, MarkerCopyIsWholeOrNotAtAll) {
         if (mode == 2) faults.FailMoveAt(1, ERROR_ACCESS_DENIED);
         EXPECT_EQ(CopyCreateFile(source.c_str(), marker.c_str()), 0) << mode;
         EXPECT_EQ(ReadAll(marker), "old marker") << mode;
-        EXPECT_NE(LastLogLine().find("the old file is kept"), std::string::npos) << LastLogLine();
+        EXPECT_NE(LastLogLine().find(log_phrase::kOldFileKept), std::string::npos) << LastLogLine();
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(dir.Below("dest"))) files += entry.is_regular_file();
         EXPECT_EQ(files, before.size() + 1) << mode << ": a temporary copy stayed";

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "corvane/log_phrases.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
 
@@ -40,7 +41,8 @@ TEST(HostScriptRun, ReadsTheSetupSectionAndLogsTheRun) {
     EXPECT_NE(log.find("] _InitSkript() script=" + dir.Text() + "\\Kordex.inf component=C:\\Prog\\Comp root=C:\\Prog module=C:\\mod command=\"/Q\"\n"),
               std::string::npos) << log;
     EXPECT_NE(log.find("] _Tag() a value  second line\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("] _ExitSkript() status 1 (failure)\n"), std::string::npos) << log;
+    std::string exit = std::string("] ") + log_phrase::kExitSkript + " " + log_phrase::kFailed + "\n";
+    EXPECT_NE(log.find(exit), std::string::npos) << log;
     EXPECT_EQ(Log("_After()", "x"), 0);  // no run, no log
 }
 
@@ -55,7 +57,7 @@ TEST(HostScriptRun, RelativePathsAndExplicitLog) {
     EXPECT_EQ(std::string(run.componentDir), dir.Text() + "\\root");
     EXPECT_STREQ(GetDestinationManager()->Get(DEST_ROOT, ""), "");
     _ExitSkript(nullptr, "", 0);
-    EXPECT_NE(ReadAll(dir.Text() + "\\setup\\logs\\run.log").find("_ExitSkript() status 0 (success)"),
+    EXPECT_NE(ReadAll(dir.Text() + "\\setup\\logs\\run.log").find(log_phrase::kSucceeded),
               std::string::npos);
 }
 
@@ -66,7 +68,8 @@ TEST(HostScriptRun, MissingScriptIsReported) {
     EXPECT_EQ(run.Open(dir.Text() + "\\absent.inf"), 0);
     EXPECT_STREQ(run.componentDir, "");
     _ExitSkript(nullptr, "", 0);
-    EXPECT_NE(ReadAll(dir.Text() + "\\absent.log").find("error: script file not found"), std::string::npos);
+    EXPECT_NE(ReadAll(dir.Text() + "\\absent.log").find(std::string(log_phrase::kError) + log_phrase::kScriptMissing),
+              std::string::npos);
 }
 
 // A component directory that does not fit the path buffer is not handed out cut off.

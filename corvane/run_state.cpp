@@ -1,0 +1,6 @@
+#include "run_state.h"
+
+RunState& CurrentRun() {
+    static RunState run;
+    return run;
+}
