@@ -7,7 +7,7 @@
 # there), BENCH_DURABLE_RUNS (5) and BENCH_DISK_DIR (build/, which must be on a disk: what
 # durability costs is measured there, since on tmpfs a flush costs nothing).
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 source "$top/scripts/wine-env.sh"
 : "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
 bin=$WSK_BIN
@@ -19,24 +19,20 @@ scratch=$(mktemp -d "$scratch_base/wsk-bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 export WINEDEBUG=${WINEDEBUG:--all}
 
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 now() { date +%s%N; }
 since() { echo $(( ($(now) - $1) / 1000000 )); }         # milliseconds
 say() { echo "bench: $*" >&2; }
 
 # fresh_root ROOT CABS...: a destination root with the module installed and the cabinets
-# placed in its content directory.
+# placed in its content directory, anew.
 fresh_root() {
   local root=$1; shift
   rm -rf "$root" "$root.inf" "$root.log"
-  mkdir -p "$root/shared/velm/kordalin"
-  cp "$bin/WSKORDALIN.DLL" "$root/WsKordalin.dll"
-  printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$(winpath "$root")" "$(winpath "$root")" > "$root.inf"
-  [ $# -eq 0 ] || cp "$@" "$root/shared/velm/kordalin/"
+  module_tree "$root" "$bin/WSKORDALIN.DLL" "$@"
 }
-postcopy() {  # postcopy ROOT [TEXT]: one timed-by-the-caller POSTCOPY
-  "$WSK_WINE" "$bin/setuphost.exe" "$(winpath "$bin/WSKORDALIN.DLL")" POSTCOPY "$(winpath "$1.inf")" ${2:+"$2"} >/dev/null ||
-    { say "POSTCOPY failed on $1: $(tail -3 "$1.log")"; exit 1; }
+run_update() {  # run_update ROOT [TEXT]: one POSTCOPY, timed by the caller; the bench stops when it fails
+  postcopy "$@"
+  [ "$STATUS" -eq 0 ] || { say "POSTCOPY failed on $1: $(tail -3 "$1.log")"; exit 1; }
 }
 placed() {  # placed ROOT: the Windows paths of the cabinets in the root's content directory
   local content="$1/shared/velm/kordalin" cab
@@ -47,7 +43,7 @@ placed() {  # placed ROOT: the Windows paths of the cabinets in the root's conte
 time_update() {
   local root=$1; shift
   fresh_root "$root" "$@"
-  local start; start=$(now); postcopy "$root"; since "$start"
+  local start; start=$(now); run_update "$root"; since "$start"
 }
 time_loop() {  # PROGRAM may carry an option: "bare_fdi --flush"
   local program=($1) root=$2; shift 2
@@ -100,9 +96,9 @@ for run in $(seq "$runs"); do
 
   root="$scratch/root"
   cp "${cabs[@]}" "$root/shared/velm/kordalin/"
-  start=$(now); postcopy "$root"; uptodate+=("$(since "$start")")
+  start=$(now); run_update "$root"; uptodate+=("$(since "$start")")
   grep -q "_FindKordalin()" "$root.log" || { say "the second run was not up to date"; exit 1; }
-  start=$(now); postcopy "$root" diag; diagonly+=("$(since "$start")")
+  start=$(now); run_update "$root" diag; diagonly+=("$(since "$start")")
 done
 
 # One cabinet of N small pages, 100 to a folder: the cost per file.
@@ -172,14 +168,6 @@ done
 rm -rf "$disk"
 
 # --- the table ----------------------------------------------------------------------
-read -r u_med u_min u_max <<<"$(stats "${update[@]}")"
-read -r f_med f_min f_max <<<"$(stats "${barefdi[@]}")"
-read -r h_med h_min h_max <<<"$(stats "${hostloop[@]}")"
-read -r r_med r_min r_max <<<"$(stats "${reference[@]}")"
-read -r d_med d_min d_max <<<"$(stats "${uptodate[@]}")"
-read -r b_med b_min b_max <<<"$(stats "${diagonly[@]}")"
-update_bare=$(paired "${update[*]}" "${barefdi[*]}")
-
 row() { printf '| %s | %s | %s | %s | %s |\n' "$1" "$(seconds "$2")" "$(seconds "$3")" "$(seconds "$4")" "$5"; }
 durability_rows() {  # what durability costs, from the runs on the disk
   local d_med d_min d_max l_med l_min l_max n_med n_min n_max f_med f_min f_max to_floor
@@ -200,7 +188,18 @@ durability_rows() {  # what durability costs, from the runs on the disk
       "durable/without flushes $(ratio "$l_med" "$n_med")"
   row "floor: bare FDI, each file flushed before it is closed (bare_fdi.exe --flush)" "$f_med" "$f_min" "$f_max" ""
 }
-{
+# The table of every measurement above, as written to bench/results/.
+report() {
+  local u_med u_min u_max f_med f_min f_max h_med h_min h_max r_med r_min r_max d_med d_min d_max b_med b_min b_max
+  local update_bare line count u b c pr per per_2000 per_20000 bare_20000 t_med t_min t_max p_med p_min p_max
+  local per_package_100 per_package_10000 peak_10 peak_10000
+  read -r u_med u_min u_max <<<"$(stats "${update[@]}")"
+  read -r f_med f_min f_max <<<"$(stats "${barefdi[@]}")"
+  read -r h_med h_min h_max <<<"$(stats "${hostloop[@]}")"
+  read -r r_med r_min r_max <<<"$(stats "${reference[@]}")"
+  read -r d_med d_min d_max <<<"$(stats "${uptodate[@]}")"
+  read -r b_med b_min b_max <<<"$(stats "${diagonly[@]}")"
+  update_bare=$(paired "${update[*]}" "${barefdi[*]}")
   echo "# Update benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
   echo "Build: the $(wine_build_name)."
@@ -268,7 +267,8 @@ durability_rows() {  # what durability costs, from the runs on the disk
   fi
   echo
   echo "Made by \`make bench\` (BENCH_MB=$megabytes BENCH_FILES=$files BENCH_RUNS=$runs BENCH_PAGES=\"$pages_scale\" BENCH_SCALE=\"$scale\")."
-} > "$scratch/table.md"
+}
+report > "$scratch/table.md"
 
 mkdir -p "$top/bench/results"
 result="$top/bench/results/$(date -u '+%Y-%m-%d-%H%M').md"

@@ -6,7 +6,7 @@
 # POSTCOPY (first installation), POSTCOPY again (up to date), WSKordalin (standalone) and
 # DEINSTALL, each with what setuphost.exe said, what it logged and what it changed.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 source "$top/scripts/wine-env.sh"
 : "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
 shipped=$top/dist; [ "$WSK_BUILD_KIND" = x64 ] && shipped=$top/dist/x64
@@ -14,7 +14,6 @@ export WINEDEBUG=${WINEDEBUG:--all}
 work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 if [ -t 1 ]; then bold=$'\033[1m' plain=$'\033[0m'; else bold= plain=; fi
 say() { printf '\n%s== %s%s\n' "$bold" "$*" "$plain"; }
 note() { printf '   %s\n' "$*"; }

@@ -2,7 +2,7 @@
 # Runs each fuzz target for FUZZ_SECONDS (default 20) on a working copy of its corpus in
 # the tree, and prints the executions each one did. Fails on the first finding.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 build=${1:-$top/build/fuzz}
 seconds=${FUZZ_SECONDS:-20}
 summary=()

@@ -16,7 +16,7 @@
 # WSK_WINE32=no treats it as not to be had. Fails only when a tool the target needs
 # cannot be installed.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 target=${1:-build}
 case "$target" in
   build|test|pe32-emulation) ;;

@@ -3,7 +3,7 @@
 # emulator of this project's Wine prefixes (below BUILD) still runs. Every target that
 # starts Wine ends what it started; this is the check that it did.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 build=${BUILD:-$top/build}
 left=()
 for dir in /proc/[0-9]*; do

@@ -4,12 +4,11 @@
 # (MSZIP and stored, nested folders, a file spanning several data blocks), through the
 # host's InstallCab in one process (tests/fuzz/cab_mutate.cpp).
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 : "${WSK_BIN:?run through scripts/wine-session.sh}"
 count=${MUTATIONS:-100000}
 work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-mutate.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 src="$work/src"; seeds="$work/seeds"; mkdir -p "$src/dir/sub" "$seeds"
 echo "new a" > "$src/a.txt"; echo "new b" > "$src/dir/b.txt"; seq 1 300 > "$src/dir/sub/c.txt"

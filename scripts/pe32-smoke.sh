@@ -8,7 +8,7 @@
 # then checked as a file only (by the 64-bit suite). A failure of the product inside a
 # running smoke fails.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 smoke=(bash "$top/scripts/wine-session.sh" pe32 bash "$top/tests/smoke/pe32_smoke.sh")
 
 if [ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ]; then

@@ -54,7 +54,7 @@ install_recent_qemu_i386() {
     { [ -f /etc/apt/sources.list ] && cat /etc/apt/sources.list; echo "deb $mirror $codename-backports main"; } > "$list"
     chmod 644 "$list"
     local with_backports=(-o "Dir::Etc::sourcelist=$list")
-    echo "install-deps: qemu-user $WSK_QEMU_LEAST or later from $codename-backports"
+    echo "qemu-i386: qemu-user $WSK_QEMU_LEAST or later from $codename-backports"
     # Another index out of step does not keep the backports' own from being used.
     if apt_update "${with_backports[@]}" &&
        "${apt_sudo[@]}" apt-get "${with_backports[@]}" install -y -qq --no-install-recommends \
@@ -64,6 +64,6 @@ install_recent_qemu_i386() {
     fi
     rm -f "$list"
   fi
-  echo "install-deps: no qemu-user $WSK_QEMU_LEAST or later to be had; installing the release's own" >&2
+  echo "qemu-i386: no qemu-user $WSK_QEMU_LEAST or later to be had; installing the release's own" >&2
   apt_install qemu-user-static
 }

@@ -18,7 +18,7 @@
 # there is no time-stamping server, so the signature carries the commit's time.
 # RELEASE_DIR (default release/) and BUILD say where the release and its builds go.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 out=${RELEASE_DIR:-$top/release}
 builds=${BUILD:-$top/build}/release
 binaries=(WSKORDALIN.DLL Corvane.dll setuphost.exe)

@@ -4,9 +4,10 @@
 # "wine" wrapper picks the 32-bit loader whenever it is installed, also where the kernel
 # cannot run it. The two prefixes stay apart, so a 64-bit prefix never starts its 32-bit
 # side through an emulator.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
 wine_env() {
-  local top build
-  top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  local build
   build=${BUILD:-$top/build}
   [[ $build = /* ]] || build=$top/$build
   case "$1" in

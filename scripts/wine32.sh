@@ -4,7 +4,7 @@
 # could not install it, the why is apt's reason, as install-deps kept it. WSK_WINE32=no
 # answers "no" whatever is installed, to take the path of a machine without it anywhere.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 missing=${BUILD:-$top/build}/deps/wine32.missing
 
 case "${WSK_WINE32:-}" in

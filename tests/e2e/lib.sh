@@ -3,6 +3,7 @@
 set -euo pipefail
 : "${WSK_BIN:?WSK_BIN names the folder of the built programs}"
 : "${WSK_SOURCE:?WSK_SOURCE names the source tree}"
+source "$WSK_SOURCE/scripts/lib.sh"
 export WINEDEBUG=${WINEDEBUG:--all}
 # The Wine loader of the build under test (its test environment names it).
 export WSK_WINE=${WSK_WINE:-wine}
@@ -14,29 +15,8 @@ trap 'echo "FAIL: $(basename "$0"): line $LINENO: a command failed (status $?)" 
 trap '[ -n "${WSK_KEEP:-}" ] || rm -rf "$WORK"' EXIT
 checks=0
 
-# A Unix path as Wine names it.
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { checks=$((checks + 1)); }
 done_ok() { echo "$(basename "$0"): ${checks} passed, 0 failed"; }
-
-# setuphost [--dry-run] EXPORT SCRIPT [TEXT]: runs the built module; sets STATUS and OUT.
-# A run that failed without a line of setuphost's own never got to start (Wine's start-up
-# of a new process now and then fails before any of the program runs): it is tried again,
-# twice at most, and said so.
-setuphost() {
-  local options=() attempt
-  if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
-  for attempt in 1 2 3; do
-    set +e
-    OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@" 2>&1)
-    STATUS=$?
-    set -e
-    [ "$STATUS" -ne 0 ] && ! grep -q -e ' returned ' -e '^setuphost: ' <<<"$OUT" || return 0
-    echo "setuphost.exe did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
-  done
-}
 
 expect_status() {
   [ "$STATUS" -eq "$1" ] || fail "${2:-run}: exit status $STATUS, expected $1; output: $OUT"
@@ -73,11 +53,7 @@ content_of() { echo "$1/shared/velm/kordalin"; }
 
 # new_root ROOT: a destination root that is its own component directory, with the module
 # installed as WsKordalin.dll and a script file ROOT.inf (log ROOT.log).
-new_root() {
-  mkdir -p "$1/shared/velm/kordalin"
-  cp "$WSK_BIN/WSKORDALIN.DLL" "$1/WsKordalin.dll"
-  write_script "$1.inf" "$1" "$1"
-}
+new_root() { module_tree "$1" "$WSK_BIN/WSKORDALIN.DLL"; }
 
 # place_packages ROOT [NUMBER...]: the sample packages (all by default) in the content dir.
 place_packages() {
@@ -125,13 +101,8 @@ release_lock() {
 # expect_version_block DLL TOOLS WHAT: every field of the module's version block, read
 # through the version API by TOOLS/module_tests.exe.
 expect_version_block() {
-  set +e
-  OUT=$(WSK_MODULE=$(winpath "$1") "$WSK_WINE" "$2/module_tests.exe" --gtest_filter='VersionBlock.*' 2>&1)
-  STATUS=$?
-  set -e
+  keep_status env WSK_MODULE="$(winpath "$1")" "$WSK_WINE" "$2/module_tests.exe" --gtest_filter='VersionBlock.*'
   expect_status 0 "$3"
   expect_output "[  PASSED  ] 2 tests."
 }
 
-# postcopy ROOT [TEXT]: POSTCOPY on the root's own script.
-postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }

@@ -3,6 +3,7 @@
 # and a module installed under a long path: every run ends in a clear, logged outcome
 # and nothing is acted on under a cut-off path.
 source "$(dirname "$0")/lib.sh"
+from_folder() { cd "$1" && shift && "$@"; }  # runs a command from a folder
 base=$(winpath "$WORK")
 
 # root_of LENGTH: a root whose Windows path is LENGTH characters long.
@@ -66,9 +67,7 @@ for length in 259 262; do
   root="$WORK/standalone$length"; new_root "$root"; place_packages "$root"
   mkdir -p "$dir"; cp "$WSK_BIN/WSKORDALIN.DLL" "$WSK_BIN/Corvane.dll" "$dir/"
   write_script "$dir/Kordex.inf" "$root" "$root"
-  set +e
-  OUT=$(cd "$dir" && "$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$dir/WSKORDALIN.DLL")" WSKordalin x 2>&1); STATUS=$?
-  set -e
+  keep_status from_folder "$dir" "$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$dir/WSKORDALIN.DLL")" WSKordalin x
   if [ $length -eq 259 ]; then
     expect_status 0 "module path at 259"
     expect_content "$root"

@@ -20,12 +20,9 @@ installer() {
 }
 installer pe32
 installer x64
-run_setup() {  # run_setup PROGRAM ARGS...: sets STATUS
-  set +e; "$WSK_WINE" "$@"; STATUS=$?; set -e
-}
 
 dir="$WORK/Velm"; content=$(content_of "$dir")
-run_setup "$WORK/setup-$WSK_MODULE_KIND.exe" /S "/D=$(winpath "$dir")"
+keep_status "$WSK_WINE" "$WORK/setup-$WSK_MODULE_KIND.exe" /S "/D=$(winpath "$dir")"
 expect_status 0 "silent install"
 expect_content "$dir"
 expect_same "$WSK_BIN/WSKORDALIN.DLL" "$content/VAlmanor.dll"
@@ -38,14 +35,14 @@ head -c 300 "$packages/QMT_Kordalin_001.cab" > "$WORK/cut.cab"
 cp "$WORK/cut.cab" "$packages/QMT_Kordalin_001.cab"
 cp "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
 installer "$WSK_MODULE_KIND"
-run_setup "$WORK/setup-$WSK_MODULE_KIND.exe" /S "/D=$(winpath "$dir")"
+keep_status "$WSK_WINE" "$WORK/setup-$WSK_MODULE_KIND.exe" /S "/D=$(winpath "$dir")"
 expect_status 2 "install with a damaged package"
 expect_log "$dir/Kordex.log" "QMT_Kordalin_001.cab: failed,"
 expect_there "$content/QMT_Kordalin_001.cab"
 expect_same "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
 
 # The uninstaller run in place (_?=), so that it ends when it is done.
-run_setup "$dir/Uninstall.exe" /S "_?=$(winpath "$dir")"
+keep_status "$WSK_WINE" "$dir/Uninstall.exe" /S "_?=$(winpath "$dir")"
 expect_status 0 "silent uninstall"
 expect_gone "$dir/shared/velm/kordalin"
 for file in WSKORDALIN.DLL Corvane.dll Kordex.inf Kordex.log; do expect_gone "$dir/$file"; done

@@ -21,12 +21,8 @@ setuphost POSTCOPY
 expect_status 2 "too few arguments"; expect_output "wrong number of arguments"
 setuphost FROBNICATE "$(winpath "$WORK/s.inf")"
 expect_status 2 "unknown export"; expect_output "unknown export 'FROBNICATE'"
-set +e
-OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WORK/missing.dll")" POSTCOPY x 2>&1); STATUS=$?
-set -e
+keep_status "$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WORK/missing.dll")" POSTCOPY x
 expect_status 2 "missing module"; expect_output "cannot load module"
-set +e
-OUT=$("$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/Corvane.dll")" POSTCOPY x 2>&1); STATUS=$?
-set -e
+keep_status "$WSK_WINE" "$WSK_BIN/setuphost.exe" "$(winpath "$WSK_BIN/Corvane.dll")" POSTCOPY x
 expect_status 2 "missing export"; expect_output "has no export 'POSTCOPY'"
 done_ok

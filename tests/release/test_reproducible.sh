@@ -4,13 +4,12 @@
 # file in them); no path of either folder is in anything they hold, and every binary's
 # time stamp is the commit's.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/../../scripts/lib.sh"
 if ! git -C "$top" rev-parse HEAD >/dev/null 2>&1; then
   echo "release reproducible: not tested, $top is not a git clone"; exit 0
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: release reproducible: $*" >&2; exit 1; }
 
 for clone in first second-folder; do
   git clone -q --no-hardlinks "$top" "$work/$clone"

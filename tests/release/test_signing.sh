@@ -6,7 +6,7 @@
 # this machine runs 32-bit code; elsewhere the signed 64-bit build runs, and the signed
 # PE32 is checked as a file and its version block read by a 64-bit process. Run through
 # scripts/wine-session.sh.
-top=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/../../scripts/lib.sh"
 : "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
 tools=$WSK_BIN
 if ! command -v osslsigncode >/dev/null || ! command -v openssl >/dev/null; then

@@ -7,11 +7,10 @@
 #    the 64-bit build and say why in one line.
 # apt runs on lists of its own here, so the machine's own are left as they were.
 set -euo pipefail
-top=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/../../scripts/lib.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/wsk-setup.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 checks=0
-fail() { echo "FAIL: test_setup: $*" >&2; exit 1; }
 expect_line() {  # expect_line TEXT OUTPUT: exactly one line of OUTPUT holds TEXT
   [ "$(grep -cF -- "$1" <<<"$2")" -eq 1 ] || fail "expected one line with '$1' in: $2"
   checks=$((checks + 1))

@@ -1,0 +1,45 @@
+# Sourced by the project's scripts and tests: what they share.
+#   top                          the project's folder
+#   winpath PATH                 a Unix path as Wine names it
+#   keep_status COMMAND...       runs COMMAND whatever its status: its output (and errors)
+#                                in OUT, its status in STATUS
+#   fail TEXT...                 says what failed, naming the script, and ends it
+#   module_tree ROOT MODULE [CABINET...]
+#                                a destination root that is its own component folder, with
+#                                MODULE installed as WsKordalin.dll, the cabinets in its
+#                                content folder and a script file ROOT.inf (log ROOT.log)
+#   setuphost [--dry-run] EXPORT SCRIPT [TEXT]
+#                                runs the module of WSK_BIN under WSK_WINE; OUT and STATUS
+#   postcopy ROOT [TEXT]         POSTCOPY on the root's own script
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+keep_status() {
+  if OUT=$("$@" 2>&1); then STATUS=0; else STATUS=$?; fi
+}
+
+fail() { echo "FAIL: $(basename "$0"): $*" >&2; exit 1; }
+
+module_tree() {
+  local root=$1 module=$2; shift 2
+  mkdir -p "$root/shared/velm/kordalin"
+  cp "$module" "$root/WsKordalin.dll"
+  printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$(winpath "$root")" "$(winpath "$root")" > "$root.inf"
+  [ $# -eq 0 ] || cp "$@" "$root/shared/velm/kordalin/"
+}
+
+# A run that failed without a line of setuphost's own never got to start (Wine's start-up
+# of a new process now and then fails before any of the program runs): it is tried again,
+# twice at most, and said so.
+setuphost() {
+  local options=() attempt
+  if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
+  for attempt in 1 2 3; do
+    keep_status "$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@"
+    [ "$STATUS" -ne 0 ] && ! grep -q -e ' returned ' -e '^setuphost: ' <<<"$OUT" || return 0
+    echo "setuphost.exe did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
+  done
+}
+
+postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }
