@@ -11,14 +11,7 @@ namespace {
 constexpr char kFirstLine[] = "KORDALIN-COMMIT-JOURNAL 1";
 constexpr char kLastLine[] = "END";
 
-std::string Utf8(const std::wstring& text) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return "";
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], length, nullptr, nullptr);
-    utf8.pop_back();
-    return utf8;
-}
+std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
 
 std::vector<std::wstring> Fields(const std::string& line) {
     std::vector<std::wstring> fields;

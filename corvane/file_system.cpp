@@ -81,11 +81,11 @@ std::wstring Widen(const char* text, UINT codePage) {
     return wide;
 }
 
-std::string Narrow(const std::wstring& text) {
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+std::string Narrow(const std::wstring& text, UINT codePage) {
+    int length = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return "";
     std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
     narrow.pop_back();
     return narrow;
 }

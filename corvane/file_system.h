@@ -84,7 +84,7 @@ private:
 
 // ANSI (or UTF-8) text as a wide string; empty when it does not convert.
 std::wstring Widen(const char* text, UINT codePage = CP_ACP);
-std::string Narrow(const std::wstring& text);
+std::string Narrow(const std::wstring& text, UINT codePage = CP_ACP);
 
 // The name as the file system compares it (one-to-one upper case).
 std::wstring UpperName(const std::wstring& name);

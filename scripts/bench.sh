@@ -169,24 +169,26 @@ rm -rf "$disk"
 
 # --- the table ----------------------------------------------------------------------
 row() { printf '| %s | %s | %s | %s | %s |\n' "$1" "$(seconds "$2")" "$(seconds "$3")" "$(seconds "$4")" "$5"; }
+stat_row() {  # stat_row WHAT NOTE TIMES...: one row of the median, the least and the most
+  local what=$1 note=$2 med min max; shift 2
+  read -r med min max <<<"$(stats "$@")"
+  row "$what" "$med" "$min" "$max" "$note"
+}
 durability_rows() {  # what durability costs, from the runs on the disk
-  local d_med d_min d_max l_med l_min l_max n_med n_min n_max f_med f_min f_max to_floor
-  read -r d_med d_min d_max <<<"$(stats "${durable[@]}")"
-  read -r l_med l_min l_max <<<"$(stats "${durable_loop[@]}")"
-  read -r n_med n_min n_max <<<"$(stats "${loop_unflushed[@]}")"
-  read -r f_med f_min f_max <<<"$(stats "${floor[@]}")"
+  local to_floor loop floor_med unflushed
   to_floor=$(paired "${durable[*]}" "${floor[*]}")
+  loop=$(median_of "${durable_loop[@]}") floor_med=$(median_of "${floor[@]}") unflushed=$(median_of "${loop_unflushed[@]}")
   echo "What durability costs, on the disk ($disk_type, not tmpfs), $durable_runs runs each: every file's data flushed"
   echo "before the rename that names it, the commit's journal flushed before it, the marker flushed before it replaces the old one."
   echo
   echo "| measurement | median s | min s | max s | note |"
   echo "|---|---|---|---|---|"
-  row "durable update: first-installation POSTCOPY (setuphost.exe)" "$d_med" "$d_min" "$d_max" \
-      "update/floor $to_floor (target 1.2: $(verdict "$to_floor" 1.2))"
-  row "host InstallCab loop, durable (install_loop.exe)" "$l_med" "$l_min" "$l_max" "loop/floor $(ratio "$l_med" "$f_med")"
-  row "host InstallCab loop, flushes left out (install_loop.exe --no-flush)" "$n_med" "$n_min" "$n_max" \
-      "durable/without flushes $(ratio "$l_med" "$n_med")"
-  row "floor: bare FDI, each file flushed before it is closed (bare_fdi.exe --flush)" "$f_med" "$f_min" "$f_max" ""
+  stat_row "durable update: first-installation POSTCOPY (setuphost.exe)" \
+    "update/floor $to_floor (target 1.2: $(verdict "$to_floor" 1.2))" "${durable[@]}"
+  stat_row "host InstallCab loop, durable (install_loop.exe)" "loop/floor $(ratio "$loop" "$floor_med")" "${durable_loop[@]}"
+  stat_row "host InstallCab loop, flushes left out (install_loop.exe --no-flush)" \
+    "durable/without flushes $(ratio "$loop" "$unflushed")" "${loop_unflushed[@]}"
+  stat_row "floor: bare FDI, each file flushed before it is closed (bare_fdi.exe --flush)" "" "${floor[@]}"
 }
 # The table of every measurement above, as written to bench/results/.
 report() {

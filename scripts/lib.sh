@@ -11,6 +11,8 @@
 #   setuphost [--dry-run] EXPORT SCRIPT [TEXT]
 #                                runs the module of WSK_BIN under WSK_WINE; OUT and STATUS
 #   postcopy ROOT [TEXT]         POSTCOPY on the root's own script
+#   pe32_wine_or_say WHAT        true where the 32-bit Wine is here; else one line saying WHAT
+#                                was not run and why, and false
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
@@ -43,3 +45,11 @@ setuphost() {
 }
 
 postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }
+
+pe32_wine_or_say() {
+  local wine32 why
+  { read -r wine32; read -r why; } < <(bash "$top/scripts/wine32.sh")
+  [ "$wine32" = yes ] && return 0
+  echo "$1: not run — $why; the PE32 was checked as a file only"
+  return 1
+}

@@ -12,11 +12,7 @@ source "$(dirname "$0")/lib.sh"
 smoke=(bash "$top/scripts/wine-session.sh" pe32 bash "$top/tests/smoke/pe32_smoke.sh")
 
 if [ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ]; then
-  { read -r wine32; read -r why; } < <(bash "$top/scripts/wine32.sh")
-  if [ "$wine32" != yes ]; then
-    echo "PE32 smoke: not run — $why; the PE32 was checked as a file only"
-    exit 0
-  fi
+  pe32_wine_or_say "PE32 smoke" || exit 0
   echo "== PE32 smoke: dist/ under the 32-bit Wine, natively"
   exec "${smoke[@]}"
 fi

@@ -5,6 +5,7 @@
 # 64-bit suite then checks the PE32 as a file.
 set -euo pipefail
 here=$(dirname "$0")
+source "$here/lib.sh"
 kind=$1 dir=$2
 if [ "$kind" = pe32 ]; then
   if [ "$(bash "$here/machine.sh" | head -1)" != yes ]; then
@@ -12,11 +13,7 @@ if [ "$kind" = pe32 ]; then
          "(its file checks run in the 64-bit suite; make test-pe32 runs it under emulation)"
     exit 0
   fi
-  { read -r wine32; read -r why; } < <(bash "$here/wine32.sh")
-  if [ "$wine32" != yes ]; then
-    echo "PE32 suite: not run — $why; the PE32 was checked as a file only"
-    exit 0
-  fi
+  pe32_wine_or_say "PE32 suite" || exit 0
 fi
 source "$here/wine-env.sh"
 wine_env "$kind"
