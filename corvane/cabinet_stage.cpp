@@ -187,7 +187,8 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
              at = path.find(L'\\', at + 1)) {
             std::wstring level = path.substr(0, at + 1);
             if (folders_[level].exists || !there.insert(level).second) continue;
-            if (Fs().attributes(WithoutSlash(level).c_str()) == INVALID_FILE_ATTRIBUTES) journal.made.push_back(WithoutSlash(level));
+            if (Fs().attributes(WithoutSlash(level).c_str()) == INVALID_FILE_ATTRIBUTES)
+                journal.made.push_back(WithoutSlash(level));
         }
         Folder& folder = folders_[path];
         if (!folder.exists && !there.count(path)) {
@@ -304,7 +305,8 @@ CabinetStage::Outcome CabinetStage::Commit() {
         }
     // Complete only once the journal is gone: one left behind would have the commit rolled
     // back by whoever finds it, so a journal that cannot go undoes the commit now.
-    if (complete && !EndJournal()) complete = Fail(L"", "cannot end the commit's journal: " + ErrorText(GetLastError()), outcome);
+    if (complete && !EndJournal())
+        complete = Fail(L"", "cannot end the commit's journal: " + ErrorText(GetLastError()), outcome);
     if (!complete) {
         for (auto step = undo_.rbegin(); step != undo_.rend(); ++step)
             if (!(*step)()) outcome.restored = false;

@@ -34,7 +34,8 @@ std::string Failed(const std::wstring& what, DWORD error) {
 
 bool CommitJournal::Write(const std::wstring& path) const {
     std::string text = std::string(kFirstLine) + "\n";
-    for (const File& file : files) text += "F\t" + Utf8(file.target) + "\t" + Utf8(file.staged) + "\t" + Utf8(file.backup) + "\n";
+    for (const File& file : files)
+        text += "F\t" + Utf8(file.target) + "\t" + Utf8(file.staged) + "\t" + Utf8(file.backup) + "\n";
     for (const Folder& folder : folders)
         text += "D\t" + Utf8(folder.target) + "\t" + Utf8(folder.staged) + "\t" + std::to_string(folder.identity) + "\n";
     for (const std::wstring& folder : made) text += "M\t" + Utf8(folder) + "\n";

@@ -141,7 +141,9 @@ int FileLocked(const char* host, const char* path) {
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
     bool deleted = DeleteOneFile(Widen(path));
-    const char* outcome = !deleted ? log_phrase::kNotDeleted : DryRun() ? log_phrase::kWouldBeDeleted : log_phrase::kDeleted;
+    const char* outcome = !deleted  ? log_phrase::kNotDeleted
+                          : DryRun() ? log_phrase::kWouldBeDeleted
+                                     : log_phrase::kDeleted;
     LogEntry(log_phrase::kSafeDeleteFile, std::string(path) + outcome);
     RecordEvent(CORVANE_FILE_DELETED, path, "", 0, 0, deleted);
     return deleted ? 1 : 0;
@@ -179,7 +181,8 @@ int RemoveDirTree(const char* dir, int removeSelf) {
         return 1;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    bool removed = DryRun() || (IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0));
+    bool removed =
+        DryRun() || (IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0));
     LogEntry(log_phrase::kRemoveDirTree, std::string(dir) + (DryRun()  ? log_phrase::kWouldBeRemoved
                                                              : removed ? log_phrase::kRemoved
                                                                        : log_phrase::kNotAllRemoved));

@@ -109,8 +109,8 @@ bool SettleFolder(const std::wstring& folder) {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) done = SettleStage(folder, entry.cFileName, why);
         else DeleteEvenReadOnly(path);
         if (!why.empty() && done) continue;  // another setup took it
-        LogEntry(log_phrase::kClearLeftovers, Narrow(path) + (done ? log_phrase::kLeftoverRemoved
-                                                                   : log_phrase::kLeftoverKept + why + log_phrase::kTriedAgain));
+        std::string outcome = done ? log_phrase::kLeftoverRemoved : log_phrase::kLeftoverKept + why + log_phrase::kTriedAgain;
+        LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
         RecordEvent(CORVANE_LEFTOVER, Narrow(path), why, 0, 0, done);
         settled = settled && done;
     }

@@ -33,7 +33,8 @@ unsigned CorvaneRunRecord(const CorvaneEvent** events) {
     static std::vector<CorvaneEvent> view;
     view.clear();
     for (const Stored& stored : Events())
-        view.push_back({stored.kind, stored.subject.c_str(), stored.detail.c_str(), stored.count, stored.size, stored.flag});
+        view.push_back(
+            {stored.kind, stored.subject.c_str(), stored.detail.c_str(), stored.count, stored.size, stored.flag});
     if (events) *events = view.data();
     return static_cast<unsigned>(view.size());
 }

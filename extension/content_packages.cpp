@@ -55,12 +55,14 @@ void LogSearchFailure(const char* searchPath, unsigned error) {
 // A package is in place when its files replaced the content whole and it is deleted; a
 // base package replaces the content subdirectory.
 bool InstallPackage(const char* contentDir, const char* package) {
-    bool unpacked = IsBasePackage(package) ? ReplaceSubdirectory(contentDir, package) : InstallCab(package, contentDir, 1, 0) != 0;
+    bool unpacked = IsBasePackage(package) ? ReplaceSubdirectory(contentDir, package)
+                                           : InstallCab(package, contentDir, 1, 0) != 0;
     return unpacked && SafeDeleteFile(package);
 }
 
 void KeepBehind(const char* package, const char* pending) {
-    LogJoined(content::kTagKeepPackage, {package, ": not unpacked, it stays for the next run to follow ", FileNameOf(pending)});
+    LogJoined(content::kTagKeepPackage,
+              {package, ": not unpacked, it stays for the next run to follow ", FileNameOf(pending)});
 }
 
 }  // namespace

@@ -163,7 +163,8 @@ std::string RunSummary::DescribeUpdate(bool dry) const {
                (facts.packagesUnpacked ? Unpacked(dry) + ", but the" : "the") + " version " + newVersion +
                " could not be recorded (" + facts.markerFailure + "); the next run records it";
     if (facts.packagesUnpacked == 0)
-        return sentence + (dry ? "would record the content at " : "content recorded at ") + newVersion + ": no packages to unpack";
+        return sentence + (dry ? "would record the content at " : "content recorded at ") + newVersion +
+               ": no packages to unpack";
     sentence += (dry ? "would update the content to " : "content updated to ") + newVersion + ": " + Unpacked(dry);
     return dry ? sentence : sentence + Format(" in %.1f s", static_cast<double>(facts.milliseconds) / 1000.0);
 }
