@@ -3,8 +3,8 @@
 # every .exe and .dll carries an Authenticode signature that verifies against it, and the
 # signed binaries still work: the module loads, a first installation from real cabinets
 # completes, and its version block reads through the version API. The PE32 runs where
-# this machine runs 32-bit code; elsewhere the signed 64-bit build runs, and the signed
-# PE32 is checked as a file and its version block read by a 64-bit process. Run through
+# the 32-bit Wine runs here; elsewhere the signed 64-bit build runs, and the signed PE32
+# is checked as a file and its version block read by a 64-bit process. Run through
 # scripts/wine-session.sh.
 source "$(dirname "$0")/../../scripts/lib.sh"
 : "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
@@ -53,7 +53,7 @@ if [ "$run_kind" = x64 ]; then
   grep -qx "machine: i386" <<<"$facts" && grep -qx "exports: DEINSTALL POSTCOPY WSKordalin" <<<"$facts" ||
     fail "the signed PE32 as a file: $facts"
   pass
-  echo "the signed PE32: checked as a file (this machine runs no 32-bit code), its version block read"
+  echo "the signed PE32: checked as a file ($(bash "$top/scripts/windows-build.sh" | sed -n 2p)), its version block read"
 else
   echo "the signed PE32: loaded, a first installation done, its version block read"
 fi
