@@ -2,10 +2,10 @@
 # A release signed with a throw-away self-signed certificate (made here with openssl):
 # every .exe and .dll carries an Authenticode signature that verifies against it, and the
 # signed binaries still work: the module loads, a first installation from real cabinets
-# completes, and its version block reads through the version API. The PE32 runs where
-# the 32-bit Wine runs here; elsewhere the signed 64-bit build runs, and the signed PE32
-# is checked as a file and its version block read by a 64-bit process. Run through
-# scripts/wine-session.sh.
+# completes, and its version block reads through the version API. The signed PE32 runs
+# where it can (scripts/windows-build.sh); elsewhere the signed 64-bit build runs, and the
+# signed PE32 is checked as a file and its version block read by a 64-bit process. Run
+# through scripts/wine-session.sh.
 source "$(dirname "$0")/../../scripts/lib.sh"
 : "${WSK_BUILD_KIND:?run through scripts/wine-session.sh}"
 tools=$WSK_BIN
