@@ -18,14 +18,14 @@
 
 #include "cabinet_names.h"
 #include "cabinet_stage.h"
-#include "leftovers.h"
-#include "log_phrases.h"
 #include "file_system.h"
 #include "host/corvane.h"
+#include "leftovers.h"
+#include "log_phrases.h"
 #include "run_log.h"
+#include "run_mode.h"
 #include "run_record.h"
 #include "stage_area.h"
-#include "run_mode.h"
 
 namespace {
 

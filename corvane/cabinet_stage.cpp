@@ -4,9 +4,9 @@
 #include <set>
 #include <utility>
 
+#include "commit_journal.h"
 #include "file_system.h"
 #include "host/corvane.h"
-#include "commit_journal.h"
 #include "run_log.h"
 #include "stage_area.h"
 #include "two_at_a_time.h"
@@ -49,7 +49,6 @@ void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
 
 CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
     folder_ = destination + ProcessMark() + L"\\";
-    journal_ = folder_ + L"journal";
     MadeStages().emplace(folder_, StageArea());
     Fs().makeDirectory(LongPath(folder_).c_str());
 }
@@ -212,7 +211,7 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
     if (!Fs().identity(LongPath(WithoutSlash(folder_)).c_str(), &journal.stage))
         return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
     StageArea& area = MadeStages()[folder_];
-    journal_ = folder_ + L"journal" + Hex(area.commits++);
+    journal_ = folder_ + kJournalName + Hex(area.commits++);
     if (journal.Write(journal_)) return true;
     return Fail(L"", "cannot write the commit's journal: " + ErrorText(GetLastError()), outcome);
 }

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// A commit's journal in its staging folder: "journal<number>", one number a commit.
+constexpr wchar_t kJournalName[] = L"journal";
+
 struct CommitJournal {
     // Where a file or folder is staged, and where an old file is set aside, is named within
     // the staging folder, which another setup renames while it rolls the commit back.

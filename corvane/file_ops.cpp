@@ -5,14 +5,14 @@
 #include <cstring>
 #include <string>
 
-#include "leftovers.h"
-#include "log_phrases.h"
-#include "stage_area.h"
 #include "file_system.h"
 #include "host/corvane.h"
+#include "leftovers.h"
+#include "log_phrases.h"
 #include "run_log.h"
-#include "run_record.h"
 #include "run_mode.h"
+#include "run_record.h"
+#include "stage_area.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "host/corvane.h"
+#include "host_rules.h"
 #include "log_phrases.h"
 #include "run_log.h"
 #include "run_record.h"
-#include "host_rules.h"
 
 namespace {
 

@@ -1,5 +1,4 @@
 #include "leftovers.h"
-#include "log_phrases.h"
 
 #include <windows.h>
 
@@ -9,6 +8,7 @@
 
 #include "commit_journal.h"
 #include "file_system.h"
+#include "log_phrases.h"
 #include "run_log.h"
 #include "run_mode.h"
 #include "run_record.h"
@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr wchar_t kStagePrefix[] = L"~ck";
 constexpr std::size_t kStagePrefixLength = sizeof kStagePrefix / sizeof kStagePrefix[0] - 1;
 // A staging folder being settled: "~ck<settling process>.s", so that no two setups settle
 // the same one, and one whose settler stopped too is settled again.
@@ -62,33 +61,32 @@ DWORD LeftoverOwner(const WIN32_FIND_DATAW& entry) {
     return end != digits && tail ? pid : 0;
 }
 
-// Rolls back the unfinished commit a staging folder's journal names, if any, then
-// removes the folder. False, with the folder back under its own name, when the commit
-// could not be rolled back.
-bool SettleStage(const std::wstring& folder, const std::wstring& name, std::string& why) {
+enum class Settled { Done, ByAnother, Kept };
+
+// Rolls back the unfinished commits a staging folder's journals name, if any, then
+// removes the folder. Kept, with the folder back under its own name and `why` said, when
+// a commit could not be rolled back; ByAnother when another setup claimed it first.
+Settled SettleStage(const std::wstring& folder, const std::wstring& name, std::string& why) {
     std::wstring claimed = folder + ProcessMark() + kSettling;
-    if (!Fs().move(LongPath(folder + name).c_str(), LongPath(claimed).c_str(), 0)) {
-        why = "another setup is settling it";
-        return true;  // that setup settles it
-    }
+    if (!Fs().move(LongPath(folder + name).c_str(), LongPath(claimed).c_str(), 0)) return Settled::ByAnother;
     // Its journals, the last commit's first: each names what its commit changed.
+    std::size_t nameLength = std::wcslen(kJournalName);
     std::map<unsigned long, std::wstring, std::greater<unsigned long>> journals;
     WIN32_FIND_DATAW entry;
     {
-        FsSearch search((LongPath(claimed) + L"\\journal*").c_str(), entry);
+        FsSearch search((LongPath(claimed) + L"\\" + kJournalName + L"*").c_str(), entry);
         for (bool more = search.Found(); more; more = search.Next(entry))
-            journals[std::wcstoul(entry.cFileName + 7, nullptr, 16)] = claimed + L"\\" + entry.cFileName;
+            journals[std::wcstoul(entry.cFileName + nameLength, nullptr, 16)] = claimed + L"\\" + entry.cFileName;
     }
     for (const auto& [number, path] : journals) {
         CommitJournal journal;
         if (CommitJournal::Read(path, journal) && !journal.RollBack(claimed, why)) {
             Fs().move(LongPath(claimed).c_str(), LongPath(folder + name).c_str(), 0);
-            return false;
+            return Settled::Kept;
         }
     }
     ClearFolder(claimed + L"\\");
-    why = "";
-    return true;
+    return Settled::Done;
 }
 
 }  // namespace
@@ -105,10 +103,11 @@ bool SettleFolder(const std::wstring& folder) {
             continue;
         std::wstring path = folder + entry.cFileName;
         std::string why;
-        bool done = true;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) done = SettleStage(folder, entry.cFileName, why);
+        Settled result = Settled::Done;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) result = SettleStage(folder, entry.cFileName, why);
         else DeleteEvenReadOnly(path);
-        if (!why.empty() && done) continue;  // another setup took it
+        if (result == Settled::ByAnother) continue;
+        bool done = result == Settled::Done;
         std::string outcome = done ? log_phrase::kLeftoverRemoved : log_phrase::kLeftoverKept + why + log_phrase::kTriedAgain;
         LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
         RecordEvent(CORVANE_LEFTOVER, Narrow(path), why, 0, 0, done);

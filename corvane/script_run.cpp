@@ -4,13 +4,13 @@
 #include <cstring>
 #include <string>
 
-#include "stage_area.h"
 #include "host/corvane.h"
 #include "log_phrases.h"
 #include "run_log.h"
-#include "run_record.h"
 #include "run_mode.h"
+#include "run_record.h"
 #include "run_state.h"
+#include "stage_area.h"
 
 namespace {
 

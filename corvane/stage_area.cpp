@@ -7,9 +7,9 @@
 #include "file_system.h"
 
 std::wstring ProcessMark() {
-    wchar_t mark[20];
-    std::swprintf(mark, 20, L"~ck%lx", static_cast<unsigned long>(GetCurrentProcessId()));
-    return mark;
+    wchar_t pid[12];
+    std::swprintf(pid, 12, L"%lx", static_cast<unsigned long>(GetCurrentProcessId()));
+    return kStagePrefix + std::wstring(pid);
 }
 
 std::map<std::wstring, StageArea>& MadeStages() {

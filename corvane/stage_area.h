@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// What begins the mark of a host process's work files.
+constexpr wchar_t kStagePrefix[] = L"~ck";
+
 // "~ck<process id>": the mark of what this process keeps in a folder only while it works
 // there, a staging folder or a copy under way ("NAME.~ck<process id>").
 std::wstring ProcessMark();
