@@ -325,7 +325,7 @@ std::wstring DestinationFolder(const char* destination) {
 // What a stopped setup left in the destination is settled once a run, before the first
 // cabinet there is read; false when its unfinished commit could not be rolled back.
 bool SettledOnce(const std::wstring& destination) {
-    return MadeStages().count(destination + ProcessMark() + L"\\") || SettleFolder(destination);
+    return MadeStages().count(StageFolderOf(destination)) || SettleFolder(destination);
 }
 
 int InstallCab(const char* cabinet, const char* destination, int, int) {

@@ -47,8 +47,8 @@ void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
 
 }  // namespace
 
-CabinetStage::CabinetStage(const std::wstring& destination) : destination_(destination) {
-    folder_ = destination + ProcessMark() + L"\\";
+CabinetStage::CabinetStage(const std::wstring& destination)
+    : destination_(destination), folder_(StageFolderOf(destination)) {
     MadeStages().emplace(folder_, StageArea());
     Fs().makeDirectory(LongPath(folder_).c_str());
 }
@@ -182,13 +182,7 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
     CommitJournal journal;
     std::set<std::wstring> there;  // folders there, or made or arrived before they are needed
     for (const std::wstring& path : order_) {
-        for (std::size_t at = path.find(L'\\', destination_.size()); at != std::wstring::npos && at + 1 < path.size();
-             at = path.find(L'\\', at + 1)) {
-            std::wstring level = path.substr(0, at + 1);
-            if (folders_[level].exists || !there.insert(level).second) continue;
-            if (Fs().attributes(WithoutSlash(level).c_str()) == INVALID_FILE_ATTRIBUTES)
-                journal.made.push_back(WithoutSlash(level));
-        }
+        PlanFoldersAbove(path, there, journal);
         Folder& folder = folders_[path];
         if (!folder.exists && !there.count(path)) {
             folder.planned = Fs().attributes(WithoutSlash(path).c_str());
@@ -198,7 +192,7 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
         if (folder.arrivesWhole) {
             unsigned long long identity = 0;
             if (!Fs().identity(LongPath(WithoutSlash(folder.stage)).c_str(), &identity))
-                return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
+                return StageUnknown(outcome);
             journal.folders.push_back({WithoutSlash(path), WithinStage(WithoutSlash(folder.stage)), identity});
             continue;
         }
@@ -209,11 +203,30 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
         }
     }
     if (!Fs().identity(LongPath(WithoutSlash(folder_)).c_str(), &journal.stage))
-        return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
+        return StageUnknown(outcome);
     StageArea& area = MadeStages()[folder_];
     journal_ = folder_ + kJournalName + Hex(area.commits++);
     if (journal.Write(journal_)) return true;
     return Fail(L"", "cannot write the commit's journal: " + ErrorText(GetLastError()), outcome);
+}
+
+// The folders above target folder `path` that are not there yet: the commit makes them,
+// and a rollback removes them again. `there` holds the folders already planned.
+void CabinetStage::PlanFoldersAbove(const std::wstring& path, std::set<std::wstring>& there,
+                                    CommitJournal& journal) {
+    for (std::size_t at = path.find(L'\\', destination_.size()); at != std::wstring::npos && at + 1 < path.size();
+         at = path.find(L'\\', at + 1)) {
+        std::wstring level = path.substr(0, at + 1);
+        if (folders_[level].exists || !there.insert(level).second) continue;
+        if (Fs().attributes(WithoutSlash(level).c_str()) == INVALID_FILE_ATTRIBUTES)
+            journal.made.push_back(WithoutSlash(level));
+    }
+}
+
+// The identity of a folder of the stage could not be read: the journal could not tell
+// the folder apart after a move, so the commit does not begin.
+bool CabinetStage::StageUnknown(Outcome& outcome) {
+    return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
 }
 
 std::wstring CabinetStage::WithinStage(const std::wstring& path) const {

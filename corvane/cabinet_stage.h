@@ -16,8 +16,11 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+struct CommitJournal;
 
 class CabinetStage {
 public:
@@ -65,7 +68,9 @@ private:
     };
     Folder& FolderOf(const std::wstring& targetFolder);
     bool WriteJournal(Outcome& outcome);
+    void PlanFoldersAbove(const std::wstring& path, std::set<std::wstring>& there, CommitJournal& journal);
     bool EndJournal();
+    bool StageUnknown(Outcome& outcome);
     std::wstring WithinStage(const std::wstring& path) const;
     bool MakeFoldersAbove(const std::wstring& folder, Outcome& outcome);
     bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);

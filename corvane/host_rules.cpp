@@ -9,6 +9,13 @@
 
 namespace host_rules {
 
+bool CopyIfFits(char* buffer, std::size_t size, const std::string& text) {
+    if (!buffer || size == 0) return false;
+    bool fits = text.size() < size;
+    std::memcpy(buffer, fits ? text.c_str() : "", fits ? text.size() + 1 : 1);
+    return fits;
+}
+
 bool JoinPath(char* out, const char* dir, const char* name) {
     if (!out) return false;
     std::string joined = dir ? dir : "";
@@ -20,12 +27,7 @@ bool JoinPath(char* out, const char* dir, const char* name) {
     else if (!joined.empty() && !dirEnds && !nameStarts)
         joined += '\\';
     joined += tail;
-    if (joined.size() >= CORVANE_PATH_SIZE) {
-        out[0] = '\0';
-        return false;
-    }
-    std::memcpy(out, joined.c_str(), joined.size() + 1);
-    return true;
+    return CopyIfFits(out, CORVANE_PATH_SIZE, joined);
 }
 
 void UpperAscii(char* text) {

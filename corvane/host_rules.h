@@ -10,6 +10,11 @@
 
 namespace host_rules {
 
+// Copies `text` into a caller's buffer of `size` bytes, terminated; when it does not fit
+// (or there is no buffer), the buffer becomes empty (if it has a byte) and the result is
+// false: a text cut short is never handed out.
+bool CopyIfFits(char* buffer, std::size_t size, const std::string& text);
+
 // Joins `dir` and `name` with one backslash into `out` (CORVANE_PATH_SIZE bytes); when
 // the result does not fit, `out` becomes empty and the result is false.
 bool JoinPath(char* out, const char* dir, const char* name);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/corvane.h"
+#include "host_rules.h"
 #include "log_phrases.h"
 #include "run_log.h"
 #include "run_mode.h"
@@ -15,14 +16,6 @@
 namespace {
 
 ULONGLONG runStarted = 0;  // when the open run opened
-
-// Copies `text` into a caller's buffer of `size` bytes; empty when it does not fit.
-bool CopyOut(char* buffer, std::size_t size, const std::string& text) {
-    if (!buffer) return false;
-    bool fits = text.size() < size;
-    std::memcpy(buffer, fits ? text.c_str() : "", fits ? text.size() + 1 : 1);
-    return fits;
-}
 
 }  // namespace
 
@@ -46,8 +39,8 @@ int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, cha
     run.open = true;
     if (runFlag) *runFlag = 1;
 
-    bool fits = CopyOut(scriptDir, CORVANE_PATH_SIZE, run.settings.scriptDir);
-    fits = CopyOut(componentDir, CORVANE_PATH_SIZE, run.settings.componentDir) && fits;
+    bool fits = host_rules::CopyIfFits(scriptDir, CORVANE_PATH_SIZE, run.settings.scriptDir);
+    fits = host_rules::CopyIfFits(componentDir, CORVANE_PATH_SIZE, run.settings.componentDir) && fits;
 
     std::string opened = "script=" + run.settings.scriptFile + " component=" +
                          run.settings.componentDir + " root=" + run.settings.destinationRoot +

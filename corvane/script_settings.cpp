@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "host/setup_host.h"
+#include "host_rules.h"
 
 namespace {
 
@@ -56,8 +55,5 @@ ScriptSettings ReadScriptSettings(const char* scriptFile) {
 
 int CorvaneLogFileOf(const char* script, char* path, unsigned size) {
     if (!path || size == 0) return 0;
-    std::string log = script ? ReadScriptSettings(script).logFile : "";
-    bool fits = log.size() < size;
-    std::memcpy(path, fits ? log.c_str() : "", fits ? log.size() + 1 : 1);
-    return fits ? 1 : 0;
+    return host_rules::CopyIfFits(path, size, script ? ReadScriptSettings(script).logFile : "") ? 1 : 0;
 }

@@ -12,6 +12,10 @@ std::wstring ProcessMark() {
     return kStagePrefix + std::wstring(pid);
 }
 
+std::wstring StageFolderOf(const std::wstring& destination) {
+    return destination + ProcessMark() + L"\\";
+}
+
 std::map<std::wstring, StageArea>& MadeStages() {
     static std::map<std::wstring, StageArea> made;
     return made;

@@ -15,6 +15,9 @@ constexpr wchar_t kStagePrefix[] = L"~ck";
 // there, a staging folder or a copy under way ("NAME.~ck<process id>").
 std::wstring ProcessMark();
 
+// The staging folder of this process in `destination` (ends in a backslash), and ends in one.
+std::wstring StageFolderOf(const std::wstring& destination);
+
 // A staging folder this process made, and its subfolders that are empty again.
 struct StageArea {
     std::vector<std::wstring> spare;  // empty subfolders, each ending in a backslash

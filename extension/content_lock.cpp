@@ -6,15 +6,23 @@
 #include "platform/platform.h"
 
 namespace {
+
 std::FILE* lockStream = nullptr;  // the lock file this process holds open
+
+// The lock file of `contentDir` in `lockPath`; false when its path does not fit, which is
+// then never used in cut-off form.
+bool LockPathOf(char (&lockPath)[CORVANE_PATH_SIZE], const char* contentDir) {
+    lockPath[0] = '\0';
+    return BuildPath(lockPath, contentDir, content::kLockFile) != 0 && lockPath[0];
 }
 
+}  // namespace
+
 LockState AcquireContentLock(const char* contentDir, char (&why)[CORVANE_TEXT_SIZE]) {
-    char lockPath[CORVANE_PATH_SIZE] = "";
+    char lockPath[CORVANE_PATH_SIZE];
     why[0] = '\0';
-    // A lock path that does not fit is never opened in cut-off form; the update checks
-    // its paths before it takes the lock.
-    bool named = BuildPath(lockPath, contentDir, content::kLockFile) != 0 && lockPath[0];
+    // The update checks its paths before it takes the lock.
+    bool named = LockPathOf(lockPath, contentDir);
     if (FileLocked("", lockPath)) return LockState::HeldElsewhere;
     if (lockStream || !named) return LockState::Taken;
     unsigned error = 0;
@@ -36,8 +44,8 @@ int ContentSemaphore(const char* contentDir, int acquire) {
         char why[CORVANE_TEXT_SIZE];
         return AcquireContentLock(contentDir, why) == LockState::Taken ? 1 : 0;
     }
-    char lockPath[CORVANE_PATH_SIZE] = "";
-    bool named = BuildPath(lockPath, contentDir, content::kLockFile) != 0 && lockPath[0];
+    char lockPath[CORVANE_PATH_SIZE];
+    bool named = LockPathOf(lockPath, contentDir);
     if (lockStream) {
         std::fclose(lockStream);
         if (named) platform::DeleteFileAt(lockPath);

@@ -24,10 +24,8 @@ case "$target" in
 esac
 source "$top/scripts/apt.sh"
 source "$top/scripts/qemu-i386.sh"
-missing_wine32=${BUILD:-$top/build}/deps/wine32.missing
 
 have() { command -v "$1" >/dev/null 2>&1; }
-pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 need=()
 have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
@@ -56,8 +54,8 @@ if [ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ] || [ "$target" = pe32
     :
   elif [ "${WSK_WINE32:-}" = no ]; then
     echo "install-deps: the 32-bit Wine is left out (WSK_WINE32=no): the 64-bit build runs instead of the PE32"
-  elif [ -z "${WSK_RETRY_DEPS:-}" ] && [ -n "$(find "$missing_wine32" -mmin -60 2>/dev/null)" ]; then
-    echo "install-deps: the 32-bit Wine could not be installed within the hour ($(head -1 "$missing_wine32"));" \
+  elif [ -z "${WSK_RETRY_DEPS:-}" ] && [ -n "$(find "$wine32_missing" -mmin -60 2>/dev/null)" ]; then
+    echo "install-deps: the 32-bit Wine could not be installed within the hour ($(head -1 "$wine32_missing"));" \
          "the 64-bit build runs instead of the PE32 (WSK_RETRY_DEPS=1 tries again now)"
   else
     want_wine32=yes
@@ -81,10 +79,10 @@ if ! apt_install "${need[@]}"; then
 fi
 if [ $want_wine32 = yes ]; then
   if apt_install wine32:i386; then
-    rm -f "$missing_wine32"
+    rm -f "$wine32_missing"
   else
-    mkdir -p "$(dirname "$missing_wine32")"
-    echo "${APT_FAILED[wine32:i386]}" > "$missing_wine32"
+    mkdir -p "$(dirname "$wine32_missing")"
+    echo "${APT_FAILED[wine32:i386]}" > "$wine32_missing"
     echo "install-deps: without the 32-bit Wine the 64-bit build runs here instead of the PE32"
   fi
 fi

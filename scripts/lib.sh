@@ -13,9 +13,15 @@
 #   postcopy ROOT [TEXT]         POSTCOPY on the root's own script
 #   pe32_wine_or_say WHAT        true where the 32-bit Wine is here; else one line saying WHAT
 #                                was not run and why, and false
+#   pkg_installed PACKAGE        true where Debian's package is installed
+#   wine32_missing               the file where install-deps keeps apt's reason when the
+#                                32-bit Wine could not be installed (read by wine32.sh)
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+wine32_missing=${BUILD:-$top/build}/deps/wine32.missing
 
 winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 keep_status() {
   if OUT=$("$@" 2>&1); then STATUS=0; else STATUS=$?; fi

@@ -5,17 +5,16 @@
 # answers "no" whatever is installed, to take the path of a machine without it anywhere.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-missing=${BUILD:-$top/build}/deps/wine32.missing
 
 case "${WSK_WINE32:-}" in
   no) echo no; echo "the 32-bit Wine is set as not to be had (WSK_WINE32=no)"; exit 0 ;;
   ""|yes) ;;
   *) echo "wine32.sh: WSK_WINE32 must be no or unset, not '$WSK_WINE32'" >&2; exit 2 ;;
 esac
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' && [ -x /usr/lib/wine/wine ]; then
+if pkg_installed wine32:i386 && [ -x /usr/lib/wine/wine ]; then
   echo yes; echo "the 32-bit Wine is installed"
-elif [ -s "$missing" ]; then
-  echo no; echo "the 32-bit Wine could not be installed ($(head -1 "$missing"))"
+elif [ -s "$wine32_missing" ]; then
+  echo no; echo "the 32-bit Wine could not be installed ($(head -1 "$wine32_missing"))"
 else
   echo no; echo "the 32-bit Wine is not installed"
 fi

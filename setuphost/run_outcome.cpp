@@ -25,6 +25,9 @@ std::string Size(unsigned long long bytes) {
     return size < 102400 ? Format("%.1f KB", size / 1024.0) : Format("%.1f MB", size / 1048576.0);
 }
 
+// How a sentence on a failed update begins.
+std::string Failed(bool dry) { return dry ? "the update would fail: " : "update failed: "; }
+
 // The part of a module's log value before its first ": ", where it names a path.
 std::string PathOf(const std::string& value) { return value.substr(0, value.find(": ")); }
 
@@ -95,17 +98,19 @@ std::string RunSummary::DescribeRemoval(bool dry) const {
     return "the component does not live in the destination root: the shared content was left alone";
 }
 
+std::string RunSummary::FilesAndSize() const {
+    return Plural(facts_.filesUnpacked, "file") + ", " + Size(facts_.bytesUnpacked);
+}
+
 std::string RunSummary::Unpacked(bool dry) const {
-    const Facts& facts = facts_;
-    return Plural(facts.packagesUnpacked, "package") + (dry ? " to unpack (" : " unpacked (") +
-           Plural(facts.filesUnpacked, "file") + ", " + Size(facts.bytesUnpacked) + ")";
+    return Plural(facts_.packagesUnpacked, "package") + (dry ? " to unpack (" : " unpacked (") + FilesAndSize() + ")";
 }
 
 // The package not in place, what it keeps back, and what this run left of the content:
 // as it was, or with the packages before it unpacked; and the version that stays recorded.
 std::string RunSummary::DescribeFailure(bool dry) const {
     const Facts& facts = facts_;
-    std::string sentence = dry ? "the update would fail: " : "update failed: ";
+    std::string sentence = Failed(dry);
     if (!facts.notSetAside.empty()) {
         std::size_t colon = facts.notSetAside.find(": ");
         sentence += facts.notSetAside.substr(0, colon) + facts.notSetAside.substr(colon + 1);
@@ -125,8 +130,7 @@ std::string RunSummary::DescribeFailure(bool dry) const {
         return sentence + ", the content is left as it was and " +
                (recorded.empty() ? std::string("no version is recorded yet") : "the recorded version stays " + recorded);
     return sentence + ". " + (dry ? "Would be unpacked before that: " : "Unpacked so far: ") +
-           Plural(PackagesApplied(), "package") + " (" + Plural(facts.filesUnpacked, "file") + ", " +
-           Size(facts.bytesUnpacked) + "); " +
+           Plural(PackagesApplied(), "package") + " (" + FilesAndSize() + "); " +
            (recorded.empty() ? "no version is recorded" : "the recorded version stays " + recorded) +
            " until every package is in place";
 }
@@ -159,7 +163,7 @@ std::string RunSummary::DescribeUpdate(bool dry) const {
         return sentence + DescribeFailure(dry);
     const std::string& newVersion = facts.versions[0];
     if (!facts.markerCopied)
-        return sentence + (dry ? "the update would fail: " : "update failed: ") +
+        return sentence + Failed(dry) +
                (facts.packagesUnpacked ? Unpacked(dry) + ", but the" : "the") + " version " + newVersion +
                " could not be recorded (" + facts.markerFailure + "); the next run records it";
     if (facts.packagesUnpacked == 0)

@@ -46,6 +46,7 @@ private:
     std::string DescribeUpdate(bool dry) const;
     std::string DescribeFailure(bool dry) const;
     std::string Unpacked(bool dry) const;
+    std::string FilesAndSize() const;  // "9 files, 12.1 MB": what the packages unpacked held
     unsigned long PackagesApplied() const { return facts_.packagesUnpacked - facts_.packagesUndone; }
 
     Facts facts_;

@@ -12,13 +12,13 @@
 using host_rules::CompareVersionTexts;
 using host_rules::JoinPath;
 
-// One backslash between directory and name, whatever each side brings.
 namespace {
 bool Accepted(const std::string& stored, std::string& relative) {
     return CheckCabinetName(stored, relative).fault == NameFault::None;
 }
 }  // namespace
 
+// One backslash between directory and name, whatever each side brings.
 TEST(JoinPath, JoinsWithOneBackslash) {
     char out[CORVANE_PATH_SIZE];
     ASSERT_TRUE(JoinPath(out, "C:\\root", "shared\\velm\\kordalin\\"));
@@ -42,6 +42,23 @@ TEST(JoinPath, AtAndPastThePathBound) {
     EXPECT_STREQ(guard, "");
     EXPECT_FALSE(JoinPath(guard, std::string(5000, 'd').c_str(), "x"));
     for (std::size_t i = CORVANE_PATH_SIZE; i < sizeof guard; ++i) EXPECT_EQ(guard[i], 'G');
+}
+
+// A text handed to a caller's buffer: whole with its terminator, or not at all; nothing
+// is written past the size given, and a buffer of no bytes is not written.
+TEST(CopyIfFits, AtAndPastItsBound) {
+    struct Case { std::size_t size, length; bool fits; };
+    for (const Case& c : {Case{8, 7, true}, Case{8, 8, false}, Case{8, 9, false}, Case{1, 0, true}, Case{0, 0, false}}) {
+        char guard[16];
+        std::memset(guard, 'G', sizeof guard);
+        std::string text(c.length, 't');
+        EXPECT_EQ(host_rules::CopyIfFits(guard, c.size, text), c.fits) << c.size << " " << c.length;
+        if (c.size > 0) {
+            EXPECT_EQ(std::string(guard), c.fits ? text : "") << c.size << " " << c.length;
+        }
+        for (std::size_t i = c.size; i < sizeof guard; ++i) EXPECT_EQ(guard[i], 'G') << c.size << " " << c.length;
+    }
+    EXPECT_FALSE(host_rules::CopyIfFits(nullptr, 8, "x"));
 }
 
 // Only a-z are upper-cased; bytes of 0x80 and above stay.
