@@ -335,12 +335,12 @@ protected:
                 EXPECT_EQ(Differences(expected, oldSubdirectory), "") << at;
             }
             std::string bytes = ReadAll(base);
-            Rewrite(base, bytes.substr(0, bytes.size() / 2));
+            dir.Write(name + "\\" + Package(0), bytes.substr(0, bytes.size() / 2));
             EXPECT_EQ(Update(name, at + ", damaged base package"), 0) << at;
             Snapshot after = Take(Root(name));
             EXPECT_EQ(Differences(Below(after, kKordex), expected), "") << at << ": a damaged base package changed the content";
             EXPECT_FALSE(after.count(std::string(kContent) + "Kordex.old")) << at;
-            Rewrite(base, bytes);
+            dir.Write(name + "\\" + Package(0), bytes);
         }
         if (hindered) {
             Update(name, at + ", a file held open", Hindrance::HeldFile);
@@ -348,13 +348,6 @@ protected:
         }
         EXPECT_EQ(Update(name, at + ", next run"), 1) << at;
         EXPECT_EQ(Differences(Take(Root(name)), clean), "") << at << ": the next run did not end as a clean run";
-    }
-
-    static void Rewrite(const std::string& path, const std::string& bytes) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
     }
 
     // Stops the update at each step in turn, killed or cut off: the update to be stopped at
