@@ -22,6 +22,11 @@ std::wstring Hex(std::size_t number) {
     return text;
 }
 
+// `path` named within `folder` (ends in a backslash), which holds it.
+std::wstring Within(const std::wstring& folder, const std::wstring& path) {
+    return path.substr(folder.size());
+}
+
 std::wstring FolderPart(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
@@ -193,13 +198,14 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
             unsigned long long identity = 0;
             if (!Fs().identity(LongPath(WithoutSlash(folder.stage)).c_str(), &identity))
                 return StageUnknown(outcome);
-            journal.folders.push_back({WithoutSlash(path), WithinStage(WithoutSlash(folder.stage)), identity});
+            journal.folders.push_back(
+                {Within(destination_, WithoutSlash(path)), Within(folder_, WithoutSlash(folder.stage)), identity});
             continue;
         }
         for (const auto& entry : folder.staged) {
             const File& file = files_[entry.second];
-            journal.files.push_back(
-                {file.target, WithinStage(folder.stage + file.name), WithinStage(BackupFolder(folder.stage) + file.name)});
+            journal.files.push_back({Within(destination_, file.target), Within(folder_, folder.stage + file.name),
+                                     Within(folder_, BackupFolder(folder.stage) + file.name)});
         }
     }
     if (!Fs().identity(LongPath(WithoutSlash(folder_)).c_str(), &journal.stage))
@@ -219,7 +225,7 @@ void CabinetStage::PlanFoldersAbove(const std::wstring& path, std::set<std::wstr
         std::wstring level = path.substr(0, at + 1);
         if (folders_[level].exists || !there.insert(level).second) continue;
         if (Fs().attributes(WithoutSlash(level).c_str()) == INVALID_FILE_ATTRIBUTES)
-            journal.made.push_back(WithoutSlash(level));
+            journal.made.push_back(Within(destination_, WithoutSlash(level)));
     }
 }
 
@@ -227,10 +233,6 @@ void CabinetStage::PlanFoldersAbove(const std::wstring& path, std::set<std::wstr
 // the folder apart after a move, so the commit does not begin.
 bool CabinetStage::StageUnknown(Outcome& outcome) {
     return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
-}
-
-std::wstring CabinetStage::WithinStage(const std::wstring& path) const {
-    return path.substr(folder_.size());
 }
 
 bool CabinetStage::EndJournal() {

@@ -71,7 +71,6 @@ private:
     void PlanFoldersAbove(const std::wstring& path, std::set<std::wstring>& there, CommitJournal& journal);
     bool EndJournal();
     bool StageUnknown(Outcome& outcome);
-    std::wstring WithinStage(const std::wstring& path) const;
     bool MakeFoldersAbove(const std::wstring& folder, Outcome& outcome);
     bool CommitFolder(const std::wstring& path, Folder& folder, Outcome& outcome);
     bool PlaceFile(Folder& folder, File& file, Outcome& outcome);

@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "file_system.h"
 
 namespace {
 
-constexpr char kFirstLine[] = "KORDALIN-COMMIT-JOURNAL 1";
+constexpr char kFirstLine[] = "KORDALIN-COMMIT-JOURNAL 2";
+// The journal of an earlier build, whose targets are full paths.
+constexpr char kFullPathsLine[] = "KORDALIN-COMMIT-JOURNAL 1";
 constexpr char kLastLine[] = "END";
 
 std::string Utf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
@@ -24,6 +27,45 @@ std::vector<std::wstring> Fields(const std::string& line) {
 
 bool Exists(const std::wstring& path) {
     return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// True when no part of `path` is "." or "..", so that it cannot climb out of the folder it
+// is joined to.
+bool StaysDown(const std::wstring& path) {
+    for (std::size_t from = 0; from <= path.size();) {
+        std::size_t end = std::min(path.find_first_of(L"\\/", from), path.size());
+        std::wstring part = path.substr(from, end - from);
+        if (part == L"." || part == L"..") return false;
+        from = end + 1;
+    }
+    return true;
+}
+
+// A target as a full path below `destination` (ends in a backslash); false, with `path`
+// left alone, when it names anything else.
+bool ResolveTarget(std::wstring& path, const std::wstring& destination, bool fullPath) {
+    std::wstring within = path;
+    if (fullPath) {
+        if (path.size() <= destination.size() || UpperName(path.substr(0, destination.size())) != UpperName(destination))
+            return false;
+        within = path.substr(destination.size());
+    }
+    if (within.empty() || !StaysDown(within)) return false;
+    path = destination + within;
+    return true;
+}
+
+// The journal with its targets as full paths below `destination`; false when any path it
+// names lies outside the destination or, within the staging folder, outside that.
+bool Resolve(CommitJournal& journal, const std::wstring& destination) {
+    bool inside = true;
+    for (CommitJournal::File& file : journal.files)
+        inside = ResolveTarget(file.target, destination, journal.fullPaths) && StaysDown(file.staged) &&
+                 StaysDown(file.backup) && inside;
+    for (CommitJournal::Folder& folder : journal.folders)
+        inside = ResolveTarget(folder.target, destination, journal.fullPaths) && StaysDown(folder.staged) && inside;
+    for (std::wstring& folder : journal.made) inside = ResolveTarget(folder, destination, journal.fullPaths) && inside;
+    return inside;
 }
 
 std::string Failed(const std::wstring& what, DWORD error) {
@@ -68,7 +110,8 @@ bool CommitJournal::Read(const std::wstring& path, CommitJournal& journal) {
     for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
         std::string line = text.substr(from, end - from);
         if (first) {
-            if (line != kFirstLine) return false;
+            if (line != kFirstLine && line != kFullPathsLine) return false;
+            journal.fullPaths = line == kFullPathsLine;
             first = false;
             continue;
         }
@@ -92,11 +135,18 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, std::string& why) 
               "nothing of it was touched";
         return false;
     }
+    std::wstring destination = stageFolder.substr(0, stageFolder.find_last_of(L'\\') + 1);
+    CommitJournal resolved = *this;
+    if (!Resolve(resolved, destination)) {
+        why = "its journal names a path outside " + Narrow(destination) + " or its staging folder, which no commit "
+              "does; nothing of it was touched";
+        return false;
+    }
     auto fail = [&why](const std::string& what) {
         if (why.empty()) why = what;
     };
     std::wstring stage = stageFolder + L"\\";
-    for (const File& file : files) {
+    for (const File& file : resolved.files) {
         if (Exists(stage + file.backup)) {
             // The old file was set aside: whatever came in its place goes, the old one back.
             if (Exists(file.target) && !DeleteEvenReadOnly(file.target)) fail(Failed(file.target, GetLastError()));
@@ -106,7 +156,7 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, std::string& why) 
             fail(Failed(file.target, GetLastError()));  // it came in new: it goes
         }
     }
-    for (const Folder& folder : folders) {
+    for (const Folder& folder : resolved.folders) {
         unsigned long long identity = 0;
         if (Exists(stage + folder.staged) || !Exists(folder.target)) continue;
         // Only the very folder that arrived goes back: one put in its place since is not ours.
@@ -114,6 +164,7 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, std::string& why) 
         if (!Fs().move(LongPath(folder.target).c_str(), LongPath(stage + folder.staged).c_str(), 0))
             fail(Failed(folder.target, GetLastError()));
     }
-    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) Fs().removeDirectory(LongPath(*folder).c_str());
+    for (auto folder = resolved.made.rbegin(); folder != resolved.made.rend(); ++folder)
+        Fs().removeDirectory(LongPath(*folder).c_str());
     return why.empty();
 }

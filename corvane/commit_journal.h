@@ -15,19 +15,22 @@
 constexpr wchar_t kJournalName[] = L"journal";
 
 struct CommitJournal {
-    // Where a file or folder is staged, and where an old file is set aside, is named within
-    // the staging folder, which another setup renames while it rolls the commit back.
+    // Targets are named within the destination (the folder that holds the staging folder),
+    // and where a file or folder is staged, or an old file set aside, within the staging
+    // folder, which another setup renames while it rolls the commit back. So a journal
+    // names nothing outside the destination, whoever wrote it.
     struct File {
-        std::wstring target, staged, backup;  // full path; within the staging folder (twice)
+        std::wstring target, staged, backup;  // within the destination; within the staging folder (twice)
     };
     struct Folder {
-        std::wstring target, staged;  // full path; within the staging folder
+        std::wstring target, staged;  // within the destination; within the staging folder
         unsigned long long identity = 0;
     };
     std::vector<File> files;
     std::vector<Folder> folders;
-    std::vector<std::wstring> made;  // folders made for the commit, from the top down
+    std::vector<std::wstring> made;  // folders made for the commit (within the destination), from the top down
     unsigned long long stage = 0;    // the identity of the staging folder that holds it
+    bool fullPaths = false;          // read from an older journal, whose targets are full paths
 
     // Writes the journal to `path` and flushes it; false, with nothing left, when it
     // could not be written whole.
@@ -41,7 +44,9 @@ struct CommitJournal {
     // go when they are empty. Each step is taken only where the disk shows it is due, so
     // a rollback stopped in the middle is done again whole. A journal no longer in the
     // staging folder it was written in (the tree was copied or moved since) names paths
-    // and folders that are not these: nothing is touched. True when nothing is left to
-    // undo; `why` says what could not be undone.
+    // and folders that are not these, and a journal is read from the disk, where whoever
+    // may write in the destination could have put one: one naming a path outside the
+    // destination, or outside its staging folder, is no commit's. Then nothing is touched.
+    // True when nothing is left to undo; `why` says what could not be undone.
     bool RollBack(const std::wstring& stageFolder, std::string& why) const;
 };

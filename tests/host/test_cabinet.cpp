@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cab_writer.h"
+#include "corvane/file_system.h"
 #include "corvane/log_phrases.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
@@ -191,4 +192,35 @@ TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     EXPECT_TRUE(Exists(own));  // kept for the next package of this run
     run.reset();
     EXPECT_FALSE(Exists(own));  // and gone when the run ends
+}
+
+// A commit's journal is read from the disk, where whoever may write in the destination
+// could have put one: a journal naming anything outside the destination, or outside its
+// staging folder, is not acted on (its folder stays, and holds the place like a lock); one
+// of an earlier build, with full paths inside the destination, is rolled back.
+TEST_F(InstallCabTest, AJournalIsActedOnOnlyWithinItsDestination) {
+    struct Case { const char* scenario; const char* version; std::string target, backup; bool rolledBack; };
+    std::string victim = dir.Text() + "\\outside\\victim.txt", page = destination + "\\page.html";
+    const Case cases[] = {
+        {"a full path outside", "1", victim, "b\\victim.txt", false},
+        {"an old file set aside outside", "1", page, "..\\..\\outside\\victim.txt", false},
+        {"a name climbing out", "2", "..\\outside\\victim.txt", "b\\victim.txt", false},
+        {"a full path inside, of an earlier build", "1", page, "b\\page.html", true},
+    };
+    for (const Case& c : cases) {
+        dir.Write("outside\\victim.txt", "precious");
+        dir.Write("dest\\page.html", "new");
+        dir.Write("dest\\~ck7ffffff2\\b\\page.html", "old");
+        std::string stage = destination + "\\~ck7ffffff2";
+        unsigned long long identity = 0;
+        ASSERT_TRUE(CorvaneRealFileSystem().identity(std::wstring(stage.begin(), stage.end()).c_str(), &identity));
+        dir.Write("dest\\~ck7ffffff2\\journal0", std::string("KORDALIN-COMMIT-JOURNAL ") + c.version + "\nF\t" + c.target +
+                                                   "\t0\\victim.txt\t" + c.backup + "\nS\t" + std::to_string(identity) +
+                                                   "\nEND\n");
+        EXPECT_EQ(FileLocked("", page.c_str()), c.rolledBack ? 0 : 1) << c.scenario;
+        EXPECT_EQ(ReadAll(victim), "precious") << c.scenario;
+        EXPECT_EQ(ReadAll(page), c.rolledBack ? "old" : "new") << c.scenario;
+        EXPECT_EQ(Exists(stage), !c.rolledBack) << c.scenario;
+        fs::remove_all(dir.Path() / "dest");
+    }
 }
