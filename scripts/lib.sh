@@ -37,16 +37,25 @@ module_tree() {
   [ $# -eq 0 ] || cp "$@" "$root/shared/velm/kordalin/"
 }
 
-# A run that failed without a line of setuphost's own never got to start (Wine's start-up
-# of a new process now and then fails before any of the program runs): it is tried again,
-# twice at most, and said so.
+# Two failures of Wine's, not of the program, are tried again, twice at most, and said so:
+# a run that failed without a line of setuphost's own never got to start (Wine's start-up
+# of a new process now and then fails before any of the program runs); and a run whose
+# status is the Unix loader's own assertion as the process ended ("Inconsistency detected
+# by ld.so", status 127: glibc's exit racing a library load on another of Wine's threads),
+# which hides the status setuphost returned. A run that changed the tree before that
+# assertion meets the tree it left when it runs again, and says so in its sentence.
 setuphost() {
   local options=() attempt
   if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
   for attempt in 1 2 3; do
     keep_status "$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@"
-    [ "$STATUS" -ne 0 ] && ! grep -q -e ' returned ' -e '^setuphost: ' <<<"$OUT" || return 0
-    echo "setuphost.exe did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
+    if [ "$STATUS" -ne 0 ] && ! grep -q -e ' returned ' -e '^setuphost: ' <<<"$OUT"; then
+      echo "setuphost.exe did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
+    elif [ "$STATUS" -eq 127 ] && grep -q '^Inconsistency detected by ld.so' <<<"$OUT"; then
+      echo "Wine's loader failed as setuphost.exe ended ($(grep '^Inconsistency' <<<"$OUT")); running it again" >&2
+    else
+      return 0
+    fi
   done
 }
 
