@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -45,12 +46,12 @@ BOOL FindNext(HANDLE search, WIN32_FIND_DATAW* entry) { return FindNextFileW(sea
 BOOL EndFind(HANDLE search) { return FindClose(search); }
 BOOL Flush(HANDLE file) { return FlushFileBuffers(file); }
 BOOL Identity(const wchar_t* path, unsigned long long* id) {
-    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    HANDLE opened = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return FALSE;
+    if (opened == INVALID_HANDLE_VALUE) return FALSE;
+    std::unique_ptr<void, decltype(&CloseHandle)> folder(opened, &CloseHandle);
     BY_HANDLE_FILE_INFORMATION info;
-    BOOL known = GetFileInformationByHandle(folder, &info);
-    CloseHandle(folder);
+    BOOL known = GetFileInformationByHandle(folder.get(), &info);
     if (known)
         *id = (static_cast<unsigned long long>(info.dwVolumeSerialNumber) << 48) ^
               (static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
