@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cwchar>
 
+#include "cabinet_names.h"
 #include "file_system.h"
 
 namespace {
@@ -29,16 +29,11 @@ bool Exists(const std::wstring& path) {
     return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// True when no part of `path` is "." or "..", so that it cannot climb out of the folder it
-// is joined to.
-bool StaysDown(const std::wstring& path) {
-    for (std::size_t from = 0; from <= path.size();) {
-        std::size_t end = std::min(path.find_first_of(L"\\/", from), path.size());
-        std::wstring part = path.substr(from, end - from);
-        if (part == L"." || part == L"..") return false;
-        from = end + 1;
-    }
-    return true;
+// True when `path` names something below the folder it is joined to: the rule a cabinet's
+// stored names are held to, which knows every way Windows lets a name climb.
+bool StaysBelow(const std::wstring& path) {
+    std::string relative;
+    return CheckCabinetName(Utf8(path), relative).fault == NameFault::None;
 }
 
 // A target as a full path below `destination` (ends in a backslash); false, with `path`
@@ -50,7 +45,7 @@ bool ResolveTarget(std::wstring& path, const std::wstring& destination, bool ful
             return false;
         within = path.substr(destination.size());
     }
-    if (within.empty() || !StaysDown(within)) return false;
+    if (!StaysBelow(within)) return false;
     path = destination + within;
     return true;
 }
@@ -60,10 +55,10 @@ bool ResolveTarget(std::wstring& path, const std::wstring& destination, bool ful
 bool Resolve(CommitJournal& journal, const std::wstring& destination) {
     bool inside = true;
     for (CommitJournal::File& file : journal.files)
-        inside = ResolveTarget(file.target, destination, journal.fullPaths) && StaysDown(file.staged) &&
-                 StaysDown(file.backup) && inside;
+        inside = ResolveTarget(file.target, destination, journal.fullPaths) && StaysBelow(file.staged) &&
+                 StaysBelow(file.backup) && inside;
     for (CommitJournal::Folder& folder : journal.folders)
-        inside = ResolveTarget(folder.target, destination, journal.fullPaths) && StaysDown(folder.staged) && inside;
+        inside = ResolveTarget(folder.target, destination, journal.fullPaths) && StaysBelow(folder.staged) && inside;
     for (std::wstring& folder : journal.made) inside = ResolveTarget(folder, destination, journal.fullPaths) && inside;
     return inside;
 }

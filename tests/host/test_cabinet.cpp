@@ -205,6 +205,7 @@ TEST_F(InstallCabTest, AJournalIsActedOnOnlyWithinItsDestination) {
         {"a full path outside", "1", victim, "b\\victim.txt", false},
         {"an old file set aside outside", "1", page, "..\\..\\outside\\victim.txt", false},
         {"a name climbing out", "2", "..\\outside\\victim.txt", "b\\victim.txt", false},
+        {"an old file set aside outside by dots Windows drops", "2", "page.html", "...\\...\\outside\\victim.txt", false},
         {"a full path inside, of an earlier build", "1", page, "b\\page.html", true},
     };
     for (const Case& c : cases) {
