@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <cwchar>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -49,7 +48,7 @@ BOOL Identity(const wchar_t* path, unsigned long long* id) {
     HANDLE opened = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return FALSE;
-    std::unique_ptr<void, decltype(&CloseHandle)> folder(opened, &CloseHandle);
+    SystemHandle folder(opened, &CloseHandle);
     BY_HANDLE_FILE_INFORMATION info;
     BOOL known = GetFileInformationByHandle(folder.get(), &info);
     if (known)

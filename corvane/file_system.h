@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "host/corvane.h"
@@ -65,6 +66,10 @@ public:
 private:
     HANDLE handle_;
 };
+
+// A handle opened outside the table (a process, the table's own entries), closed when it
+// goes out of scope.
+using SystemHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
 // Ends a directory search of the table when it goes out of scope.
 class FsSearch {

@@ -22,11 +22,9 @@ constexpr std::size_t kStagePrefixLength = sizeof kStagePrefix / sizeof kStagePr
 constexpr wchar_t kSettling[] = L".s";
 
 bool ProcessAlive(DWORD pid) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    SystemHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid), &CloseHandle);
     if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return alive;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 // Removes a staging folder and everything below it (a folder a rollback moved back may
