@@ -1,6 +1,6 @@
 // Unpacking the content packages: strict order whatever the letter case, the base package
-// rule, one overall result, the list released on every way out, and paths at the
-// 260-byte bound.
+// rule, one overall result, a folder that cannot be searched, the list released on every
+// way out, and paths at the 260-byte bound.
 #include <algorithm>
 
 #include "extension/content_packages.h"
@@ -163,6 +163,23 @@ TEST_F(PackagesTest, NothingFoundTouchesNothing) {
     EXPECT_TRUE(Fake().calls.empty());
     EXPECT_EQ(Fake().listsMade, 0);
 }
+
+#if !defined(_WIN32)
+// A folder the search cannot get into is not a folder without packages: the run fails with
+// the system's reason and unpacks nothing. (The Windows suites fail the search itself at
+// the file-system seam, in the every-step test.)
+TEST_F(PackagesTest, AFolderThatCannotBeSearchedFailsTheRun) {
+    ScratchDir dir;
+    std::filesystem::create_directory_symlink("loop", dir.Below("loop"));  // opendir: ELOOP
+    std::string content = dir.Text() + "\\loop\\";
+    EXPECT_EQ(InstallContentPackages(content.c_str(), "QMT_Kordalin*.cab"), -1);
+    EXPECT_TRUE(CallsOf({"InstallCab", "RemoveDirTree", "SafeDeleteFile"}).empty());
+    ASSERT_EQ(CallsNamed("Log").size(), 1u);
+    EXPECT_EQ(CallsNamed("Log")[0], "Log(_FindPackages(), " + content +
+                                        "QMT_Kordalin*.cab: the folder could not be searched (Too many levels of "
+                                        "symbolic links); nothing unpacked)");
+}
+#endif
 
 // Names match whatever their letter case.
 TEST_F(PackagesTest, MatchIgnoresLetterCase) {
