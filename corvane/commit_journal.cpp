@@ -50,17 +50,18 @@ bool ResolveTarget(std::wstring& path, const std::wstring& destination, bool ful
     return true;
 }
 
-// The journal with its targets as full paths below `destination`; false when any path it
-// names lies outside the destination or, within the staging folder, outside that.
+// The journal with its targets as full paths below `destination`; false, at the first
+// path that lies outside the destination or, within the staging folder, outside that.
 bool Resolve(CommitJournal& journal, const std::wstring& destination) {
-    bool inside = true;
     for (CommitJournal::File& file : journal.files)
-        inside = ResolveTarget(file.target, destination, journal.fullPaths) && StaysBelow(file.staged) &&
-                 StaysBelow(file.backup) && inside;
+        if (!ResolveTarget(file.target, destination, journal.fullPaths) || !StaysBelow(file.staged) ||
+            !StaysBelow(file.backup))
+            return false;
     for (CommitJournal::Folder& folder : journal.folders)
-        inside = ResolveTarget(folder.target, destination, journal.fullPaths) && StaysBelow(folder.staged) && inside;
-    for (std::wstring& folder : journal.made) inside = ResolveTarget(folder, destination, journal.fullPaths) && inside;
-    return inside;
+        if (!ResolveTarget(folder.target, destination, journal.fullPaths) || !StaysBelow(folder.staged)) return false;
+    for (std::wstring& folder : journal.made)
+        if (!ResolveTarget(folder, destination, journal.fullPaths)) return false;
+    return true;
 }
 
 std::string Failed(const std::wstring& what, DWORD error) {

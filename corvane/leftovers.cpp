@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "commit_journal.h"
@@ -16,7 +17,8 @@
 
 namespace {
 
-constexpr std::size_t kStagePrefixLength = sizeof kStagePrefix / sizeof kStagePrefix[0] - 1;
+constexpr std::size_t kStagePrefixLength = std::size(kStagePrefix) - 1;
+constexpr std::size_t kJournalNameLength = std::size(kJournalName) - 1;
 // A staging folder being settled: "~ck<settling process>.s", so that no two setups settle
 // the same one, and one whose settler stopped too is settled again.
 constexpr wchar_t kSettling[] = L".s";
@@ -68,13 +70,12 @@ Settled SettleStage(const std::wstring& folder, const std::wstring& name, std::s
     std::wstring claimed = folder + ProcessMark() + kSettling;
     if (!Fs().move(LongPath(folder + name).c_str(), LongPath(claimed).c_str(), 0)) return Settled::ByAnother;
     // Its journals, the last commit's first: each names what its commit changed.
-    std::size_t nameLength = std::wcslen(kJournalName);
     std::map<unsigned long, std::wstring, std::greater<unsigned long>> journals;
     WIN32_FIND_DATAW entry;
     {
         FsSearch search((LongPath(claimed) + L"\\" + kJournalName + L"*").c_str(), entry);
         for (bool more = search.Found(); more; more = search.Next(entry))
-            journals[std::wcstoul(entry.cFileName + nameLength, nullptr, 16)] = claimed + L"\\" + entry.cFileName;
+            journals[std::wcstoul(entry.cFileName + kJournalNameLength, nullptr, 16)] = claimed + L"\\" + entry.cFileName;
     }
     for (const auto& [number, path] : journals) {
         CommitJournal journal;

@@ -54,6 +54,5 @@ ScriptSettings ReadScriptSettings(const char* scriptFile) {
 }
 
 int CorvaneLogFileOf(const char* script, char* path, unsigned size) {
-    if (!path || size == 0) return 0;
     return host_rules::CopyIfFits(path, size, script ? ReadScriptSettings(script).logFile : "") ? 1 : 0;
 }
