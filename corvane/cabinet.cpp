@@ -236,6 +236,9 @@ std::string Refusal(const std::string& name, const NameCheck& check, const char*
             std::snprintf(shown, sizeof shown, check.character < 0x20 ? "0x%02X" : "'%c'", check.character);
             return refused + "holds a character Windows does not allow in a file name (" + shown + "); nothing written";
         case NameFault::NotText: return refused + "is not text in its code page; nothing written";
+        case NameFault::WorkName:
+            return refused + "has the form of the host's own work files (~ck...), which would be taken for what a "
+                             "stopped setup left; nothing written";
         default: return refused + "is empty, has an empty part, or has a part ending in a dot or blank; nothing written";
     }
 }
@@ -322,12 +325,6 @@ std::wstring DestinationFolder(const char* destination) {
 
 }  // namespace
 
-// What a stopped setup left in the destination is settled once a run, before the first
-// cabinet there is read; false when its unfinished commit could not be rolled back.
-bool SettledOnce(const std::wstring& destination) {
-    return MadeStages().count(StageFolderOf(destination)) || SettleFolder(destination);
-}
-
 int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (!cabinet || !*cabinet || !destination || !*destination) return 0;
     std::string folder, name;
@@ -337,10 +334,11 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     run.dry = DryRun();
     run.destination = DestinationFolder(destination);
     if (run.destination.empty()) return 0;
-    if (!SettledOnce(run.destination)) {
-        LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + log_phrase::kFailedWith +
-                                              log_phrase::kUnsettledThere + log_phrase::kNothingReplaced);
-        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, log_phrase::kUnsettledThere, 0, 0, 1);
+    std::string unsettled = SettleOnce(run.destination);
+    if (!unsettled.empty()) {
+        LogEntry(log_phrase::kInstallCab,
+                 std::string(cabinet) + ": " + log_phrase::kFailedWith + unsettled + log_phrase::kNothingReplaced);
+        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, unsettled, 0, 0, 1);
         return 0;
     }
 
@@ -359,8 +357,10 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
         if (!run.dry) {
             MakeFolders(run.destination, 3);
             run.stage = std::make_unique<CabinetStage>(run.destination);
+            if (DWORD unusable = run.stage->Unusable())
+                run.writeFailure = log_phrase::kCannotStage + ErrorText(unusable);
         }
-        read = RunPass(fdi, name, folder, run, error);
+        read = run.writeFailure.empty() && RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
     CabinetStage::Outcome commit;

@@ -1,5 +1,6 @@
 #include "cabinet_names.h"
 
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -47,15 +48,33 @@ bool Absolute(const std::string& name) {
     return drive || (!name.empty() && name[0] == '\\');
 }
 
+// "~ck" and one to eight hexadecimal digits from `at` to `end`, letter case ignored.
+bool IsMark(const std::string& part, std::size_t at, std::size_t end) {
+    if (end < at + 4 || end > at + 11 || part[at] != '~' || (part[at + 1] | 0x20) != 'c' || (part[at + 2] | 0x20) != 'k')
+        return false;
+    for (std::size_t i = at + 3; i < end; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(part[i]))) return false;
+    return true;
+}
+
 NameCheck FaultOfPart(const std::string& part) {
     for (unsigned char c : part)
         if (c < 0x20 || std::strchr(":*?\"<>|", c)) return {NameFault::Character, c};
     if (part.empty() || part.back() == '.' || part.back() == ' ') return {NameFault::Malformed, 0};
     if (IsDeviceName(part)) return {NameFault::Device, 0};
+    if (WorkNameOf(part) != WorkName::None) return {NameFault::WorkName, 0};
     return {};
 }
 
 }  // namespace
+
+WorkName WorkNameOf(const std::string& part) {
+    bool settling = part.size() > 2 && part[part.size() - 2] == '.' && (part.back() | 0x20) == 's';
+    if (IsMark(part, 0, part.size()) || (settling && IsMark(part, 0, part.size() - 2))) return WorkName::Stage;
+    std::size_t dot = part.rfind('.');
+    if (dot != std::string::npos && dot > 0 && IsMark(part, dot + 1, part.size())) return WorkName::Copy;
+    return WorkName::None;
+}
 
 NameCheck CheckCabinetName(const std::string& stored, std::string& relative) {
     relative = WithBackslashes(stored);

@@ -53,9 +53,8 @@ void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {
 }  // namespace
 
 CabinetStage::CabinetStage(const std::wstring& destination)
-    : destination_(destination), folder_(StageFolderOf(destination)) {
-    MadeStages().emplace(folder_, StageArea());
-    Fs().makeDirectory(LongPath(folder_).c_str());
+    : destination_(destination), folder_(StageFolderOf(destination)), area_(OpenStage(destination)) {
+    if (!area_) unusable_ = GetLastError();
 }
 
 CabinetStage::~CabinetStage() {
@@ -66,7 +65,7 @@ CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
     Folder& folder = folders_[targetFolder];
     if (!folder.stage.empty()) return folder;
     order_.push_back(targetFolder);
-    StageArea& area = MadeStages()[folder_];
+    StageArea& area = *area_;
     if (!area.spare.empty()) {
         folder.stage = area.spare.back();
         area.spare.pop_back();
@@ -210,10 +209,10 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
     }
     if (!Fs().identity(LongPath(WithoutSlash(folder_)).c_str(), &journal.stage))
         return StageUnknown(outcome);
-    StageArea& area = MadeStages()[folder_];
-    journal_ = folder_ + kJournalName + Hex(area.commits++);
-    if (journal.Write(journal_)) return true;
-    return Fail(L"", "cannot write the commit's journal: " + ErrorText(GetLastError()), outcome);
+    journal_ = folder_ + kJournalName + Hex(area_->commits++);
+    DWORD error = journal.Write(journal_);
+    if (!error) return true;
+    return Fail(L"", "cannot write the commit's journal: " + ErrorText(error), outcome);
 }
 
 // The folders above target folder `path` that are not there yet: the commit makes them,
@@ -347,7 +346,8 @@ void CabinetStage::Discard(bool keepStaged) {
         if (files_[i].handle != INVALID_HANDLE_VALUE) Fs().close(files_[i].handle);
     });
     keptOpen_ = 0;
-    StageArea& area = MadeStages()[folder_];
+    if (!area_) return;
+    StageArea& area = *area_;
     for (const std::wstring& path : keepStaged ? std::vector<std::wstring>() : order_) {
         const Folder& folder = folders_[path];
         if (folder.movedWhole) continue;  // it is a folder of the content now

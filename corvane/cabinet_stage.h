@@ -21,14 +21,20 @@
 #include <vector>
 
 struct CommitJournal;
+struct StageArea;
 
 class CabinetStage {
 public:
-    // `destination` is a full path ending in a backslash.
+    // `destination` is a full path ending in a backslash. The staging folder there is
+    // made, or taken over from this process's earlier cabinets.
     explicit CabinetStage(const std::wstring& destination);
     ~CabinetStage();
     CabinetStage(const CabinetStage&) = delete;
     CabinetStage& operator=(const CabinetStage&) = delete;
+
+    // 0 when the staging folder is this process's; else the system's error that kept it
+    // from being made or owned (nothing can be staged then).
+    DWORD Unusable() const { return unusable_; }
 
     // Creates the staged file for `target` (below the destination) with the attributes
     // the target gets; INVALID_HANDLE_VALUE on failure (the reason in GetLastError). A
@@ -82,6 +88,8 @@ private:
 
     std::wstring destination_;
     std::wstring folder_;                    // ends in a backslash
+    StageArea* area_;                        // the staging folder's record; null when unusable
+    DWORD unusable_ = 0;
     std::wstring journal_;                   // the journal of the commit under way
     std::map<std::wstring, Folder> folders_;  // by target folder, ends in a backslash
     std::vector<std::wstring> order_;         // target folders with staged files, as they came

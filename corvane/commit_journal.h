@@ -8,6 +8,8 @@
 // next rolls that commit back, and nothing it names is deleted before that.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -32,21 +34,31 @@ struct CommitJournal {
     unsigned long long stage = 0;    // the identity of the staging folder that holds it
     bool fullPaths = false;          // read from an older journal, whose targets are full paths
 
-    // Writes the journal to `path` and flushes it; false, with nothing left, when it
-    // could not be written whole.
-    bool Write(const std::wstring& path) const;
-    // Reads a journal; false when there is none or it is cut short (then it was never
-    // whole, and its commit never began).
-    static bool Read(const std::wstring& path, CommitJournal& journal);
-    // Undoes what of the commit reached the content: each old file set aside goes back,
-    // each new file goes out (back where it was staged), each folder that arrived whole
-    // goes back to its stage if it is still the one that arrived, and the folders made
-    // go when they are empty. Each step is taken only where the disk shows it is due, so
-    // a rollback stopped in the middle is done again whole. A journal no longer in the
-    // staging folder it was written in (the tree was copied or moved since) names paths
-    // and folders that are not these, and a journal is read from the disk, where whoever
-    // may write in the destination could have put one: one naming a path outside the
-    // destination, or outside its staging folder, is no commit's. Then nothing is touched.
-    // True when nothing is left to undo; `why` says what could not be undone.
-    bool RollBack(const std::wstring& stageFolder, std::string& why) const;
+    // Writes the journal to `path` and flushes it: 0, or the system's error, with nothing
+    // left, when it could not be written whole.
+    DWORD Write(const std::wstring& path) const;
+    // Reads a journal. One cut short (or with anything but its lines) was never whole, as
+    // it is flushed before its commit begins: that commit never began. Unreadable: the
+    // system's reason in GetLastError.
+    enum class Reading { Whole, CutShort, Unreadable };
+    static Reading Read(const std::wstring& path, CommitJournal& journal);
+
+    struct RollBackReport {
+        bool trusted = true;     // false: the journal is not this folder's commit, and nothing was touched
+        std::string why;         // what could not be undone, or why the journal is not trusted
+        std::size_t undone = 0;  // the targets this pass moved back
+    };
+    // Undoes what of the commit reached the content by reversing its moves: each new file
+    // goes back where it was staged, each old file set aside goes back to its place, each
+    // folder that arrived whole goes back to its stage if it is still the one that arrived,
+    // and the folders made go when they are empty. Each step is taken only where the disk
+    // shows it is due, and none deletes anything, so a rollback stopped anywhere and done
+    // again, any number of times, ends in the same tree. The journal is trusted only in
+    // the staging folder it was written in (a tree copied or moved since names paths and
+    // folders that are not these) and only where each path it names stays below the
+    // destination, or below its staging folder, with no link or other reparse point on
+    // the way: a journal is read from the disk, where whoever may write in the destination
+    // could have put one, or swapped a folder for a link to anywhere. An untrusted journal
+    // is left alone. True when nothing is left to undo.
+    bool RollBack(const std::wstring& stageFolder, RollBackReport& report) const;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "file_system.h"
@@ -121,6 +122,36 @@ std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
     return "";
 }
 
+// Copies `source` over `target` through this process's staging folder in the target's
+// folder, which is settled first; "" or the reason.
+std::string CopyThroughStage(const std::wstring& source, const std::wstring& target) {
+    std::wstring folder = target.substr(0, target.find_last_of(L"\\/") + 1);
+    std::string unsettled = SettleOnce(folder);
+    if (!unsettled.empty()) return unsettled;
+    DWORD attributes = Fs().attributes(LongPath(target).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "a folder of that name is in the way";
+    StageArea* stage = OpenStage(folder);
+    if (!stage) return log_phrase::kCannotStage + ErrorText(GetLastError());
+    wchar_t number[20];
+    std::swprintf(number, 20, L"copy%zx", stage->copies++);
+    std::wstring copy = LongPath(StageFolderOf(folder) + number);
+    std::string failure = CopyWhole(source, copy);
+    if (failure.empty()) {
+        ClearReadOnly(target, attributes);
+        if (!Fs().move(copy.c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING))
+            failure = "cannot replace it: " + ErrorText(GetLastError());
+    }
+    if (!failure.empty()) Fs().remove(copy.c_str());
+    return failure;
+}
+
+// True when an open of `path` for deleting meets a sharing violation: someone holds it.
+bool HeldOpen(const std::wstring& path) {
+    DWORD error = DeleteBlocker(path);
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 }  // namespace
 
 int FileLocked(const char* host, const char* path) {
@@ -128,14 +159,20 @@ int FileLocked(const char* host, const char* path) {
     // safe answer for a caller that is about to write.
     if (!host || *host) return 1;
     if (Empty(path)) return 0;
-    // Asked before anyone works in the folder: what a stopped setup left there is settled
-    // first, and an unfinished commit that cannot be undone holds the folder like a lock.
+    // A lock held needs no more: its holder works in the folder, and nobody settles beside it.
     std::wstring file = Widen(path);
-    if (!SettleFolder(file.substr(0, file.find_last_of(L"\\/") + 1))) return 1;
+    if (HeldOpen(file)) return 1;
+    // Asked before anyone works in the folder: what a stopped setup left there is settled
+    // first. A commit that cannot be settled holds the folder until it is: nothing may
+    // change there, and no run there can succeed.
+    switch (SettleFolder(file.substr(0, file.find_last_of(L"\\/") + 1))) {
+        case FolderState::Held: return 1;
+        case FolderState::Unsettled: return CORVANE_UNSETTLED;
+        case FolderState::Settled: break;
+    }
     // Asking for delete access is refused by every open that does not share deleting,
     // which is how a lock holder keeps the file.
-    DWORD error = DeleteBlocker(file);
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? 1 : 0;
+    return HeldOpen(file) ? 1 : 0;
 }
 
 int SafeDeleteFile(const char* path) {
@@ -152,7 +189,7 @@ int SafeDeleteFile(const char* path) {
 int RemoveFile(const char* dir, const char* pattern) {
     if (Empty(dir) || Empty(pattern) || std::strpbrk(pattern, "\\/:")) return 0;
     std::wstring folder = Widen(dir);
-    if (!SettleFolder(Join(folder, L""))) return 0;
+    if (!SettleOnce(Join(folder, L"")).empty()) return 0;
     WIN32_FIND_DATAW entry;
     int deleted = 0, failed = 0;
     {
@@ -190,12 +227,12 @@ int RemoveDirTree(const char* dir, int removeSelf) {
     return removed ? 1 : 0;
 }
 
-// The copy is made beside the destination under a name of its own and replaces the
-// destination only when it is whole: a full disk leaves the old file as it was.
+// The copy is made in this process's staging folder beside the destination, flushed, and
+// replaces the destination in one move only when it is whole: a full disk leaves the old
+// file as it was.
 int CopyCreateFile(const char* source, const char* destination) {
     if (Empty(source) || Empty(destination)) return 0;
     std::wstring target = Widen(destination);
-    std::wstring copy = LongPath(target + L"." + ProcessMark());
     if (DryRun()) {
         FsHandle from(Fs().create(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
         bool over = Fs().attributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -209,15 +246,7 @@ int CopyCreateFile(const char* source, const char* destination) {
         return from.Valid() ? 1 : 0;
     }
     MakeFolders(target, 3);
-    std::string failure = SettleFolder(target.substr(0, target.find_last_of(L"\\/") + 1))
-                              ? CopyWhole(Widen(source), copy)
-                              : log_phrase::kUnsettledThere;
-    if (failure.empty()) {
-        ClearReadOnly(target, Fs().attributes(target.c_str()));
-        if (!Fs().move(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-            failure = "cannot replace it: " + ErrorText(GetLastError());
-    }
-    if (!failure.empty()) Fs().remove(copy.c_str());
+    std::string failure = CopyThroughStage(Widen(source), target);
     std::string outcome = std::string(source) + " -> " + destination;
     if (!failure.empty()) outcome += log_phrase::kCopyFailed + failure + log_phrase::kOldFileKept;
     LogEntry(log_phrase::kCopyCreateFile, outcome);

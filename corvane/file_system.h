@@ -55,6 +55,10 @@ public:
     FsHandle& operator=(const FsHandle&) = delete;
     HANDLE Get() const { return handle_; }
     bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle) {
+        Close();
+        handle_ = handle;
+    }
     // Closes now; false when the close failed (a write the system could not finish).
     bool Close() {
         if (!Valid()) return true;

@@ -6,7 +6,9 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <vector>
 
+#include "cabinet_names.h"
 #include "commit_journal.h"
 #include "file_system.h"
 #include "log_phrases.h"
@@ -17,100 +19,195 @@
 
 namespace {
 
-constexpr std::size_t kStagePrefixLength = std::size(kStagePrefix) - 1;
 constexpr std::size_t kJournalNameLength = std::size(kJournalName) - 1;
-// A staging folder being settled: "~ck<settling process>.s", so that no two setups settle
-// the same one, and one whose settler stopped too is settled again.
-constexpr wchar_t kSettling[] = L".s";
 
-bool ProcessAlive(DWORD pid) {
-    SystemHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid), &CloseHandle);
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+bool Exists(const std::wstring& path) {
+    return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Removes a staging folder and everything below it (a folder a rollback moved back may
-// hold folders of its own), never following a link.
-void ClearFolder(const std::wstring& folder) {
+bool IsHex(const std::wstring& text) {
+    return !text.empty() && text.find_first_not_of(L"0123456789abcdefABCDEF") == std::wstring::npos;
+}
+
+// A name this host gives inside a staging folder: its owner file, a journal, a copy, a
+// subfolder ("<hex>") or where its old files are set aside ("<hex>o").
+bool IsStageEntry(const std::wstring& name) {
+    auto numbered = [&name](const wchar_t* prefix) {
+        std::size_t length = std::wcslen(prefix);
+        return name.compare(0, length, prefix) == 0 && IsHex(name.substr(length));
+    };
+    return name == kOwnerName || numbered(kJournalName) || numbered(L"copy") || IsHex(name) ||
+           (name.size() > 1 && name.back() == L'o' && IsHex(name.substr(0, name.size() - 1)));
+}
+
+// The entries of `folder` (ends in a backslash) that match `pattern`, but "." and "..".
+std::vector<WIN32_FIND_DATAW> Entries(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<WIN32_FIND_DATAW> entries;
     WIN32_FIND_DATAW entry;
-    {
-        FsSearch search((LongPath(folder) + L"*").c_str(), entry);
-        for (bool more = search.Found(); more; more = search.Next(entry)) {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-            bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-            if (!directory) DeleteEvenReadOnly(folder + name);
-            else if (!link) ClearFolder(folder + name + L"\\");
+    FsSearch search((LongPath(folder) + pattern).c_str(), entry);
+    for (bool more = search.Found(); more; more = search.Next(entry))
+        if (std::wcscmp(entry.cFileName, L".") && std::wcscmp(entry.cFileName, L"..")) entries.push_back(entry);
+    return entries;
+}
+
+// A staging folder without an owner file is one a stopped setup left (an earlier build's,
+// or one stopped before it took the folder): so only where every entry is one the host
+// makes. A folder of the user's that merely has such a name stays as it is.
+bool MadeLikeAStage(const std::wstring& stage) {
+    for (const WIN32_FIND_DATAW& entry : Entries(stage, L"*"))
+        if (!IsStageEntry(entry.cFileName)) return false;
+    return true;
+}
+
+// Removes everything below `folder` but the file `keep` (a folder a rollback moved back
+// may hold folders of its own), never following a link.
+void ClearBelow(const std::wstring& folder, const std::wstring& keep) {
+    for (const WIN32_FIND_DATAW& entry : Entries(folder, L"*")) {
+        std::wstring path = folder + entry.cFileName;
+        bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (directory && !link) {
+            ClearBelow(path + L"\\", keep);
+            Fs().removeDirectory(LongPath(path).c_str());
+        } else if (!directory && path != keep) {
+            DeleteEvenReadOnly(path);
         }
     }
-    Fs().removeDirectory(LongPath(folder).c_str());
 }
 
-// The process id in a leftover's name: "~ck<hex>" (or "~ck<hex>.s") for a staging
-// folder, "NAME.~ck<hex>" for a copy under way; 0 when the name is neither.
-DWORD LeftoverOwner(const WIN32_FIND_DATAW& entry) {
-    std::wstring name = entry.cFileName;
-    std::size_t mark = name.rfind(kStagePrefix);
-    bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (mark == std::wstring::npos || (folder ? mark != 0 : mark == 0 || name[mark - 1] != L'.')) return 0;
-    const wchar_t* digits = name.c_str() + mark + kStagePrefixLength;
-    wchar_t* end = nullptr;
-    unsigned long pid = std::wcstoul(digits, &end, 16);
-    bool tail = *end == L'\0' || (folder && std::wcscmp(end, kSettling) == 0);
-    return end != digits && tail ? pid : 0;
-}
+// What settling one staging folder came to.
+struct Settling {
+    bool ours = true;  // false: a folder of someone else's that merely has such a name
+    FolderState state = FolderState::Settled;
+    CorvaneSettled what = CORVANE_STAGING_REMOVED;
+    unsigned long long undone = 0;  // targets a rollback put back
+    std::string why;                // why it is kept
+};
 
-enum class Settled { Done, ByAnother, Kept };
-
-// Rolls back the unfinished commits a staging folder's journals name, if any, then
-// removes the folder. Kept, with the folder back under its own name and `why` said, when
-// a commit could not be rolled back; ByAnother when another setup claimed it first.
-Settled SettleStage(const std::wstring& folder, const std::wstring& name, std::string& why) {
-    std::wstring claimed = folder + ProcessMark() + kSettling;
-    if (!Fs().move(LongPath(folder + name).c_str(), LongPath(claimed).c_str(), 0)) return Settled::ByAnother;
-    // Its journals, the last commit's first: each names what its commit changed.
+// Rolls back the commits whose journals the owned staging folder `stage` holds, the last
+// one's first, each journal removed once its commit is undone. False, with `settling`
+// saying why, when one could not be read, trusted or undone.
+bool RollBackJournals(const std::wstring& stage, Settling& settling) {
     std::map<unsigned long, std::wstring, std::greater<unsigned long>> journals;
-    WIN32_FIND_DATAW entry;
-    {
-        FsSearch search((LongPath(claimed) + L"\\" + kJournalName + L"*").c_str(), entry);
-        for (bool more = search.Found(); more; more = search.Next(entry))
-            journals[std::wcstoul(entry.cFileName + kJournalNameLength, nullptr, 16)] = claimed + L"\\" + entry.cFileName;
-    }
+    for (const WIN32_FIND_DATAW& entry : Entries(stage, std::wstring(kJournalName) + L"*"))
+        journals[std::wcstoul(entry.cFileName + kJournalNameLength, nullptr, 16)] = stage + entry.cFileName;
     for (const auto& [number, path] : journals) {
         CommitJournal journal;
-        if (CommitJournal::Read(path, journal) && !journal.RollBack(claimed, why)) {
-            Fs().move(LongPath(claimed).c_str(), LongPath(folder + name).c_str(), 0);
-            return Settled::Kept;
+        CommitJournal::Reading reading = CommitJournal::Read(path, journal);
+        if (reading == CommitJournal::Reading::Unreadable) {
+            settling.what = CORVANE_COMMIT_ROLLED_BACK;
+            settling.why = "its journal cannot be read: " + ErrorText(GetLastError());
+            return false;
+        }
+        if (reading == CommitJournal::Reading::Whole) {
+            CommitJournal::RollBackReport report;
+            bool undone = journal.RollBack(stage.substr(0, stage.size() - 1), report);
+            settling.undone += report.undone;
+            if (!undone) {
+                settling.why = report.why;
+                settling.what = report.trusted ? CORVANE_COMMIT_ROLLED_BACK : CORVANE_COMMIT_NOT_TRUSTED;
+                return false;
+            }
+            settling.what = CORVANE_COMMIT_ROLLED_BACK;
+        }
+        // Undone, or never begun: the journal goes first, so that what it named is only
+        // ever removed once nothing is left to undo.
+        if (!Fs().remove(LongPath(path).c_str())) {
+            settling.what = CORVANE_COMMIT_ROLLED_BACK;
+            settling.why = "its journal cannot be removed: " + ErrorText(GetLastError());
+            return false;
         }
     }
-    ClearFolder(claimed + L"\\");
-    return Settled::Done;
+    return true;
+}
+
+// With no journal left, old files set aside ("<hex>o") are of a commit that was complete:
+// removing them finishes it.
+bool HoldsSetAsideFiles(const std::wstring& stage) {
+    for (const WIN32_FIND_DATAW& entry : Entries(stage, L"*o"))
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !Entries(stage + entry.cFileName + L"\\", L"*").empty())
+            return true;
+    return false;
+}
+
+// Settles the staging folder `stage` (ends in a backslash) that this process does not own:
+// taken first, so that no live process's folder is touched and no two processes settle
+// one folder; then its commits are rolled back (or a complete one finished) and it goes.
+Settling SettleStage(const std::wstring& stage) {
+    Settling settling;
+    if (!Exists(stage + kOwnerName) && !MadeLikeAStage(stage)) {
+        settling.ours = false;
+        return settling;
+    }
+    FsHandle owner(TakeOwnership(stage));
+    if (!owner.Valid()) {
+        DWORD error = GetLastError();
+        settling.state = error == ERROR_SHARING_VIOLATION ? FolderState::Held : FolderState::Unsettled;
+        settling.why = "it cannot be taken over: " + ErrorText(error);
+        return settling;
+    }
+    if (!RollBackJournals(stage, settling)) {
+        settling.state = FolderState::Unsettled;
+        return settling;
+    }
+    if (settling.what == CORVANE_STAGING_REMOVED && HoldsSetAsideFiles(stage)) settling.what = CORVANE_COMMIT_FINISHED;
+    ClearBelow(stage, stage + kOwnerName);
+    owner.Close();
+    Fs().remove(LongPath(stage + kOwnerName).c_str());
+    if (!Fs().removeDirectory(LongPath(stage).c_str()))
+        settling.why = "what is left of it could not be removed: " + ErrorText(GetLastError());
+    return settling;
+}
+
+// The log's entry and the record's event for one settled or kept leftover.
+void Report(const std::wstring& path, const Settling& settling) {
+    std::string outcome;
+    if (settling.state == FolderState::Unsettled)
+        outcome = (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftoverNotTrusted : log_phrase::kLeftoverKept) +
+                  settling.why + (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftAlone : log_phrase::kTriedAgain);
+    else
+        outcome = (settling.what == CORVANE_COMMIT_ROLLED_BACK ? log_phrase::kLeftoverRolledBack
+                   : settling.what == CORVANE_COMMIT_FINISHED  ? log_phrase::kLeftoverFinished
+                                                               : log_phrase::kLeftoverRemoved) +
+                  (settling.why.empty() ? "" : " (" + settling.why + ")");
+    bool settled = settling.state == FolderState::Settled;
+    LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
+    RecordEvent(CORVANE_LEFTOVER, Narrow(path), settling.why, settling.what, settling.undone, settled);
+}
+
+// An earlier build made the marker's copy beside it ("NAME.~ck<hex>"): one nobody holds
+// open is a copy its setup never finished.
+void RemoveEarlierCopy(const std::wstring& path) {
+    if (DeleteBlocker(path) == 0 && DeleteEvenReadOnly(path)) Report(path, Settling());
 }
 
 }  // namespace
 
-bool SettleFolder(const std::wstring& folder) {
-    if (DryRun()) return true;
-    bool settled = true;
-    WIN32_FIND_DATAW entry;
-    FsSearch search((LongPath(folder) + L"*" + kStagePrefix + L"*").c_str(), entry);
-    for (bool more = search.Found(); more; more = search.Next(entry)) {
-        DWORD owner = LeftoverOwner(entry);
-        bool mine = owner == GetCurrentProcessId();
-        if (!owner || (mine && MadeStages().count(folder + entry.cFileName + L"\\")) || (!mine && ProcessAlive(owner)))
-            continue;
+FolderState SettleFolder(const std::wstring& folder) {
+    if (DryRun()) return FolderState::Settled;
+    FolderState state = FolderState::Settled;
+    for (const WIN32_FIND_DATAW& entry : Entries(folder, std::wstring(L"*") + kStagePrefix + L"*")) {
         std::wstring path = folder + entry.cFileName;
-        std::string why;
-        Settled result = Settled::Done;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) result = SettleStage(folder, entry.cFileName, why);
-        else DeleteEvenReadOnly(path);
-        if (result == Settled::ByAnother) continue;
-        bool done = result == Settled::Done;
-        std::string outcome = done ? log_phrase::kLeftoverRemoved : log_phrase::kLeftoverKept + why + log_phrase::kTriedAgain;
-        LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
-        RecordEvent(CORVANE_LEFTOVER, Narrow(path), why, 0, 0, done);
-        settled = settled && done;
+        WorkName kind = WorkNameOf(Narrow(entry.cFileName, CP_UTF8));
+        bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;  // no folder of ours is a link
+        if (kind == WorkName::Copy && !directory) RemoveEarlierCopy(path);
+        if (kind != WorkName::Stage || !directory || OwnStage(path + L"\\")) continue;
+        Settling settling = SettleStage(path + L"\\");
+        if (!settling.ours) continue;
+        if (settling.state != FolderState::Held) Report(path, settling);
+        if (settling.state == FolderState::Unsettled) state = FolderState::Unsettled;
+        else if (settling.state == FolderState::Held && state == FolderState::Settled) state = FolderState::Held;
     }
-    return settled;
+    return state;
+}
+
+std::string SettleOnce(const std::wstring& folder) {
+    if (OwnStage(StageFolderOf(folder))) return "";
+    switch (SettleFolder(folder)) {
+        case FolderState::Settled: return "";
+        case FolderState::Held: return log_phrase::kHeldThere;
+        case FolderState::Unsettled: break;
+    }
+    return log_phrase::kUnsettledThere;
 }

@@ -43,7 +43,9 @@ constexpr char kCannotWrite[] = "cannot write ";
 constexpr char kCannotSetTime[] = "cannot set its time: ";
 constexpr char kCannotReplace[] = "cannot replace ";
 constexpr char kTooLong[] = "' makes a path longer than 259 characters";
-constexpr char kUnsettledThere[] = "an unfinished commit of a setup that was stopped could not be undone there";
+constexpr char kUnsettledThere[] = "an unfinished commit of a setup that was stopped could not be settled there";
+constexpr char kHeldThere[] = "another setup works in this folder now";
+constexpr char kCannotStage[] = "cannot make the staging folder: ";
 
 // Files.
 constexpr char kDeleted[] = ": deleted";
@@ -63,7 +65,14 @@ constexpr char kWouldBeMoved[] = ": would be moved";
 
 // What a stopped setup left.
 constexpr char kLeftoverRemoved[] = ": left by a setup that was stopped; removed";
+constexpr char kLeftoverRolledBack[] =
+    ": left by a setup that was stopped in the middle of a commit; the commit was rolled back, then the folder removed";
+constexpr char kLeftoverFinished[] =
+    ": left by a setup that was stopped once its commit was complete; the commit was finished (the old files it "
+    "replaced removed), then the folder removed";
 constexpr char kLeftoverKept[] = ": an unfinished commit of a setup that was stopped could not be undone (";
 constexpr char kTriedAgain[] = "); it is kept and tried again";
+constexpr char kLeftoverNotTrusted[] = ": an unfinished commit of a setup that was stopped cannot be trusted (";
+constexpr char kLeftAlone[] = "); it is left alone, and nothing changes in this folder until it is removed";
 
 }  // namespace log_phrase

@@ -4,26 +4,63 @@
 
 #include <cwchar>
 
-#include "file_system.h"
+namespace {
 
-std::wstring ProcessMark() {
-    wchar_t pid[12];
-    std::swprintf(pid, 12, L"%lx", static_cast<unsigned long>(GetCurrentProcessId()));
-    return kStagePrefix + std::wstring(pid);
-}
-
-std::wstring StageFolderOf(const std::wstring& destination) {
-    return destination + ProcessMark() + L"\\";
-}
+// How often the making of a staging folder is tried while another process settles the
+// empty folder of the same name (it was left by a process that had this id before).
+constexpr int kOwnAttempts = 50;
 
 std::map<std::wstring, StageArea>& MadeStages() {
     static std::map<std::wstring, StageArea> made;
     return made;
 }
 
+}  // namespace
+
+std::wstring StageFolderOf(const std::wstring& destination) {
+    wchar_t pid[12];
+    std::swprintf(pid, 12, L"%lx", static_cast<unsigned long>(GetCurrentProcessId()));
+    return destination + kStagePrefix + pid + L"\\";
+}
+
+HANDLE TakeOwnership(const std::wstring& folder) {
+    return Fs().create(LongPath(folder + kOwnerName).c_str(), GENERIC_READ, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+}
+
+StageArea* OwnStage(const std::wstring& folder) {
+    auto made = MadeStages().find(folder);
+    return made == MadeStages().end() ? nullptr : &made->second;
+}
+
+StageArea* OpenStage(const std::wstring& destination) {
+    std::wstring folder = StageFolderOf(destination);
+    if (StageArea* own = OwnStage(folder)) return own;
+    for (int attempt = 1;; ++attempt) {
+        if (!Fs().makeDirectory(LongPath(folder).c_str()) && GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
+        HANDLE owner = TakeOwnership(folder);
+        if (owner != INVALID_HANDLE_VALUE) {
+            StageArea& area = MadeStages()[folder];
+            area.owner.Reset(owner);
+            return &area;
+        }
+        DWORD error = GetLastError();
+        // Another setup settles the folder this name had (gone between the two calls, or
+        // owned by that setup until it is removed): it is empty, and goes in a moment.
+        if ((error != ERROR_PATH_NOT_FOUND && error != ERROR_SHARING_VIOLATION) || attempt == kOwnAttempts) {
+            SetLastError(error);
+            return nullptr;
+        }
+        Sleep(20);
+    }
+}
+
 void RemoveCabinetStages() {
-    for (const auto& [top, area] : MadeStages()) {
+    for (auto& [top, area] : MadeStages()) {
         for (const std::wstring& spare : area.spare) Fs().removeDirectory(LongPath(spare).c_str());
+        area.owner.Close();
+        // Once its owner file is gone, an empty folder may be taken for a stopped setup's,
+        // which is what it is if this process stops before it goes.
+        Fs().remove(LongPath(top + kOwnerName).c_str());
         Fs().removeDirectory(LongPath(top).c_str());
     }
     MadeStages().clear();

@@ -23,7 +23,11 @@ LockState AcquireContentLock(const char* contentDir, char (&why)[CORVANE_TEXT_SI
     why[0] = '\0';
     // The update checks its paths before it takes the lock.
     bool named = LockPathOf(lockPath, contentDir);
-    if (FileLocked("", lockPath)) return LockState::HeldElsewhere;
+    switch (FileLocked("", lockPath)) {
+        case 0: break;
+        case CORVANE_UNSETTLED: return LockState::Unsettled;
+        default: return LockState::HeldElsewhere;
+    }
     if (lockStream || !named) return LockState::Taken;
     unsigned error = 0;
     switch (platform::OpenSharedLockStream(lockPath, lockStream, error)) {

@@ -7,14 +7,16 @@ enum class LockState {
     Taken,          // this process holds the lock file (or there is no content folder yet)
     HeldElsewhere,  // another setup holds it
     Unusable,       // the lock file cannot be opened: nobody can tell who else works here
+    Unsettled,      // a stopped setup's commit there could not be settled: nothing may change
 };
 
 // The lock of `contentDir`: taken as ContentSemaphore(acquire != 0) takes it, with why
 // it was refused; `why` holds the system's reason for Unusable.
 LockState AcquireContentLock(const char* contentDir, char (&why)[CORVANE_TEXT_SIZE]);
 
-// acquire != 0: 1 when the lock is taken; 0 when the host reports the lock file locked,
-// when another holder opened it in the meantime, or when it cannot be opened at all.
+// acquire != 0: 1 when the lock is taken; 0 when the host reports the lock file locked (or
+// the folder unsettled), when another holder opened it in the meantime, or when it cannot
+// be opened at all.
 // acquire == 0: closes and deletes the held lock file, if any; always 1.
 int ContentSemaphore(const char* contentDir, int acquire);
 

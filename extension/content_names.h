@@ -33,12 +33,15 @@ constexpr const char* kTagRestore = "_RestoreContent()";
 constexpr const char* kTagKeepPackage = "_KeepPackage()";
 constexpr const char* kTagLockUnusable = "_OpenAlmanorSemaphore()";
 constexpr const char* kTagSearchFailed = "_FindPackages()";
+constexpr const char* kTagUnsettled = "_SettleContent()";
 
 // What the entries of kTagRestore say, also read by the setup host for its sentence.
 constexpr const char* kPutBack = ": put back as it was";
 constexpr const char* kNotPutBack = ": could not be put back";
 constexpr const char* kLeftByEarlierSetup = "found set aside by an earlier setup that did not finish";
 constexpr const char* kBaseWasInPlace = "left by an earlier setup whose base package was already in place; removed";
+constexpr const char* kUnsettled =
+    ": an unfinished commit of a setup that was stopped could not be settled there; the content is left alone";
 
 // The lowest real version: a version text that ranks below it is no version at all.
 constexpr const char* kLowestVersion = "0.0.0.0";

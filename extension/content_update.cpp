@@ -99,6 +99,9 @@ bool UpdateContent(ScriptRun& run) {
             LogJoined(content::kTagLockUnusable, {paths.contentDir, content::kLockFile, ": cannot be opened (",
                                                   lock.Why(), "); the content is left alone"});
             return false;
+        case LockState::Unsettled:  // the host's log says which commit, and why
+            LogJoined(content::kTagUnsettled, {paths.contentDir, content::kUnsettled});
+            return false;
     }
     return false;
 }

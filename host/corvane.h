@@ -51,7 +51,13 @@ CORVANE_API int BuildPath(char* out, const char* dir, const char* name);
 // Upper-cases the ASCII letters of `text` in place.
 CORVANE_API int UpString(char* text);
 
-// Non-zero when `path` exists and another open of it denies us access. `host` must be "".
+// What FileLocked answers besides 0 (free) and 1 (locked): the folder holds the commit of
+// a setup that was stopped, which could not be settled. Nothing may change there, and no
+// run there can succeed until it is (the host's log and run record say why).
+enum { CORVANE_UNSETTLED = 2 };
+
+// Non-zero when `path` exists and another open of it denies us access, or when another
+// setup works in its folder; CORVANE_UNSETTLED as above. `host` must be "".
 CORVANE_API int FileLocked(const char* host, const char* path);
 
 // Deletes one file (read-only or not); non-zero when it was deleted.

@@ -49,8 +49,17 @@ enum CorvaneEventKind {
     CORVANE_MOVED,           // subject: from; detail: to (the module's renames in a dry run)
     CORVANE_DECISION,        // subject: the tag the module logged; detail: its value
     CORVANE_RUN_CLOSED,      // count: the status (0 success, 1 failure); size: milliseconds
-    CORVANE_LEFTOVER         // subject: what a stopped setup left; flag: 1 settled (its unfinished
-                             // commit rolled back, then removed), 0 kept; detail: why not
+    CORVANE_LEFTOVER         // subject: what a stopped setup left; flag: 1 settled (then removed),
+                             // 0 kept; count: a CorvaneSettled, what was found; size: the targets
+                             // a rollback put back; detail: why it is kept
+};
+
+// What a stopped setup's staging folder held (the count of a CORVANE_LEFTOVER event).
+enum CorvaneSettled {
+    CORVANE_STAGING_REMOVED = 0,     // no commit of it had begun: only staged files, removed
+    CORVANE_COMMIT_ROLLED_BACK = 1,  // an unfinished commit: rolled back (kept: it could not be)
+    CORVANE_COMMIT_FINISHED = 2,     // a complete commit: the old files it replaced removed
+    CORVANE_COMMIT_NOT_TRUSTED = 3   // kept: its journal is not this folder's commit, left alone
 };
 
 typedef struct CorvaneEvent {

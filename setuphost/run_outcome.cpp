@@ -43,6 +43,7 @@ void RunSummary::Decide(const std::string& tag, const std::string& value) {
     else if (tag == content::kTagUpToDate) facts.upToDate = value;
     else if (tag == content::kTagSearchFailed) facts.searchFailed = value;
     else if (tag == content::kTagSetAside) facts.notSetAside = value;
+    else if (tag == content::kTagUnsettled) facts.unsettledDecision = true;
     else if (tag == content::kTagKeepPackage) ++facts.packagesKept;
     else if (tag == content::kTagRestore && Contains(value, content::kNotPutBack))
         facts.notPutBack = value.substr(0, value.find(content::kNotPutBack));
@@ -85,6 +86,14 @@ void RunSummary::Read(const CorvaneEvent& event) {
             break;
         case CORVANE_DECISION: Decide(subject, detail); break;
         case CORVANE_RUN_CLOSED: facts.milliseconds = event.size; break;
+        case CORVANE_LEFTOVER:
+            if (!event.flag) {
+                facts.unsettled = subject, facts.unsettledWhy = detail;
+                facts.unsettledTrusted = event.count != CORVANE_COMMIT_NOT_TRUSTED;
+            }
+            facts.rolledBackFirst = facts.rolledBackFirst || (event.flag && event.count == CORVANE_COMMIT_ROLLED_BACK);
+            facts.finishedFirst = facts.finishedFirst || (event.flag && event.count == CORVANE_COMMIT_FINISHED);
+            break;
         default: break;
     }
 }
@@ -135,9 +144,28 @@ std::string RunSummary::DescribeFailure(bool dry) const {
            " until every package is in place";
 }
 
+// What was settled before the run went on: a stopped setup's commit rolled back or finished.
+std::string RunSummary::SettledFirst() const {
+    if (facts_.rolledBackFirst) return "the unfinished commit of a setup that was stopped was rolled back first; ";
+    if (facts_.finishedFirst) return "the complete commit of a setup that was stopped was finished first; ";
+    return "";
+}
+
+// A stopped setup's commit that could not be settled, why, and what lets the next run on.
+std::string RunSummary::DescribeUnsettled() const {
+    const Facts& facts = facts_;
+    std::string sentence = "update failed: the unfinished commit of a setup that was stopped, in " +
+                           facts.unsettled + ", could not be settled (" + facts.unsettledWhy +
+                           "): nothing changed, the content is left alone; ";
+    if (facts.unsettledTrusted) return sentence + "run the update again once that is mended";
+    return sentence + "it will not be acted on: remove " + facts.unsettled +
+           " (with what it holds) and run the update again, which unpacks the packages still there";
+}
+
 std::string RunSummary::DescribeUpdate(bool dry) const {
     const Facts& facts = facts_;
     if (!facts.noRoot.empty()) return "the script names no destination root: the shared content was left alone";
+    if (facts.unsettledDecision && !facts.unsettled.empty()) return DescribeUnsettled();
     if (facts.versions.empty() && !facts.notPutBack.empty())
         return "the old content an earlier setup left set aside in " + facts.notPutBack +
                " could not be put back: nothing else done, the run failed; run again when nothing holds a file in it";
@@ -165,7 +193,7 @@ std::string RunSummary::DescribeUpdate(bool dry) const {
     if (!facts.markerCopied)
         return sentence + Failed(dry) +
                (facts.packagesUnpacked ? Unpacked(dry) + ", but the" : "the") + " version " + newVersion +
-               " could not be recorded (" + facts.markerFailure + "); the next run records it";
+               " could not be recorded (" + facts.markerFailure + "); run the update again once that is mended";
     if (facts.packagesUnpacked == 0)
         return sentence + (dry ? "would record the content at " : "content recorded at ") + newVersion +
                ": no packages to unpack";
@@ -177,6 +205,6 @@ std::string RunSummary::Describe(const std::string& exportName, bool dryRun) con
     std::string sentence;
     if (!facts_.opened) sentence = "the run recorded nothing";
     else if (!facts_.scriptError.empty()) sentence = "the script file could not be used (" + facts_.scriptError + ")";
-    else sentence = exportName == "DEINSTALL" ? DescribeRemoval(dryRun) : DescribeUpdate(dryRun);
+    else sentence = exportName == "DEINSTALL" ? DescribeRemoval(dryRun) : SettledFirst() + DescribeUpdate(dryRun);
     return (dryRun ? "dry run: " : "") + sentence;
 }

@@ -26,6 +26,12 @@ private:
         std::string notSetAside;        // why the old subdirectory could not be set aside
         std::string notPutBack;         // where the old subdirectory stays set aside
         bool putBackFirst = false;      // what an earlier setup left set aside was put back
+        // A stopped setup's commit: rolled back or finished first, or the one that could not
+        // be settled (where, why, and whether another try can settle it).
+        bool rolledBackFirst = false, finishedFirst = false;
+        std::string unsettled, unsettledWhy;
+        bool unsettledTrusted = true;
+        bool unsettledDecision = false;  // the module left the content alone for it
         unsigned long packagesKept = 0; // held back behind the first package not in place
         // The packages.
         unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesUndone = 0;
@@ -45,6 +51,8 @@ private:
     std::string DescribeRemoval(bool dry) const;
     std::string DescribeUpdate(bool dry) const;
     std::string DescribeFailure(bool dry) const;
+    std::string DescribeUnsettled() const;
+    std::string SettledFirst() const;
     std::string Unpacked(bool dry) const;
     std::string FilesAndSize() const;  // "9 files, 12.1 MB": what the packages unpacked held
     unsigned long PackagesApplied() const { return facts_.packagesUnpacked - facts_.packagesUndone; }

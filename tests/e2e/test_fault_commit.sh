@@ -92,7 +92,7 @@ else
   head -c $((free - 160000)) /dev/zero > "$disk/filler"
   postcopy "$root"
   expect_status 1 "marker copy on a full disk"  # a version not recorded is an update not done
-  expect_output "but the version 5.1.1.0 could not be recorded (the disk is full); the next run records it"
+  expect_output "but the version 5.1.1.0 could not be recorded (the disk is full); run the update again once that is mended"
   expect_log "$root.log" "VAlmanor.dll: failed, the disk is full; the old file is kept"
   expect_same "$WSK_BIN/version_5_1_0_9.dll" "$content/VAlmanor.dll"
   rm "$disk/filler"

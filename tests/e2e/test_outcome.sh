@@ -73,6 +73,14 @@ expect_output "another setup holds the content lock in $(winpath "$content")\\: 
 postcopy "$root" diag
 expect_output "the command text holds a stop word: nothing done"
 
+# A folder where the marker goes: the version cannot be recorded, which the sentence says
+# with the reason, promising nothing that no run will do.
+rm "$content/VAlmanor.dll" && mkdir "$content/VAlmanor.dll"
+postcopy "$root"
+expect_status 1 "a folder where the marker goes"
+expect_output "the version 5.1.1.0 could not be recorded (a folder of that name is in the way); run the update again once that is mended"
+rmdir "$content/VAlmanor.dll" && cp "$root/WsKordalin.dll" "$content/VAlmanor.dll"
+
 # Progress: on a terminal a line per package that is rewritten in place; none in a file.
 printf '#!/bin/sh\nexec "%s" "%s" "%s" POSTCOPY "%s"\n' "$WSK_WINE" "$WSK_BIN/setuphost.exe" \
   "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$(winpath "$root.inf")" > "$WORK/run.sh"

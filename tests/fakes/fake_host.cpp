@@ -98,6 +98,7 @@ int UpString(char* text) {
 
 int FileLocked(const char* host, const char* path) {
     Record("FileLocked", {Text(host), Text(path)});
+    if (Fake().unsettledFiles.count(Text(path))) return CORVANE_UNSETTLED;
     return Fake().lockedFiles.count(Text(path)) ? 1 : 0;
 }
 

@@ -19,6 +19,7 @@ struct FakeHost {
 
     // Answers of the file services, keyed by path.
     std::set<std::string> lockedFiles;              // FileLocked reports these
+    std::set<std::string> unsettledFiles;           // ... and these in a folder it cannot settle
     std::map<std::string, std::string> versions;    // GetFileVersion; missing: "none"
     std::set<std::string> failingCabinets;          // InstallCab fails for these
     std::string failedCabinetLeaves;                // ... after writing this file (relative) if set

@@ -22,8 +22,8 @@ public:
     FaultyFs(const FaultyFs&) = delete;
     FaultyFs& operator=(const FaultyFs&) = delete;
 
-    // The Nth write from now (1 is the next) writes only half of its bytes and says so,
-    // as a write at the end of a full disk does; with `error`, it fails outright instead.
+    // The Nth write from now (1 is the next) writes only half of its bytes, as a write at
+    // the end of a full disk does under Wine; with `error`, it fails outright instead.
     void ShortWriteAt(int n, DWORD error = 0) { state().shortWrite = n, state().writeError = error; }
     // Every write fails with "disk full" once `bytes` more have been written.
     void DiskFullAfter(unsigned long long bytes) { state().budget = bytes, state().budgeted = true; }
@@ -64,7 +64,9 @@ private:
         if (s.budgeted && allowed > s.budget) allowed = static_cast<DWORD>(s.budget);
         BOOL ok = CorvaneRealFileSystem().write(file, buffer, allowed, done);
         if (s.budgeted) s.budget -= *done;
-        if (ok && *done < size) SetLastError(ERROR_DISK_FULL);
+        // Wine reports a write at the end of a full disk as a success with fewer bytes
+        // written, leaving no error code: whoever reads one then reads "success".
+        if (ok && *done < size) SetLastError(ERROR_SUCCESS);
         return ok;
     }
     // A move by path and a rename through a handle both count as moves.

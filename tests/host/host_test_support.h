@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,6 +16,12 @@ inline std::string ReadAll(const std::string& path) {
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+// The owner file of a staging folder ("~ck<hex>\\owner"): there while the run that made
+// the folder is open, and nothing of the content.
+inline bool IsStageOwner(const std::filesystem::path& path) {
+    return path.filename() == "owner" && path.parent_path().filename().string().rfind("~ck", 0) == 0;
 }
 
 inline bool Exists(const std::string& path) {

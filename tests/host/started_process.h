@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host_test_support.h"
+
 class StartedProcess {
 public:
     // The exit status of a process that never started.
@@ -51,6 +53,7 @@ public:
     }
 
     bool Started() const { return process_.hProcess != nullptr || status_ != kNotStarted; }
+    DWORD Id() const { return process_.dwProcessId; }
     // The exit status once the process has ended, STILL_ACTIVE when it runs on past `ms`.
     DWORD Wait(DWORD ms = INFINITE) {
         if (!process_.hProcess) return status_;
@@ -79,3 +82,30 @@ private:
     PROCESS_INFORMATION process_{};
     DWORD status_ = kNotStarted;
 };
+
+// Waits up to `milliseconds` for `path` to appear; false when it does not.
+inline bool WaitFor(const std::string& path, int milliseconds = 10000) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (Exists(path)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// Makes `link` a directory link to `target`: under Wine a Unix symbolic link (Wine's
+// own CreateSymbolicLink makes nothing), elsewhere a Windows one.
+inline bool MakeDirectoryLink(const std::string& link, const std::string& target) {
+    using UnixName = char*(__cdecl*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return CreateSymbolicLinkA(link.c_str(), target.c_str(), 1) != 0;
+    auto toUnix = [&](const std::string& path) {
+        std::wstring wide(path.begin(), path.end());
+        char* name = unixName(wide.c_str());
+        std::string result = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return result;
+    };
+    StartedProcess ln("Z:\\bin\\ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"");
+    return ln.Started() && WaitFor(link);
+}

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
@@ -30,13 +31,13 @@ public:
     // library from now on; at step `at` stops, cuts or fails as `mode` says.
     EverySteps(HMODULE extension, StepMode mode, long at = 0) : extension_(extension) {
         State().mode = mode, State().at = at, State().steps = 0;
-        State().removes.clear(), State().open.clear(), State().data.clear();
+        State().removes.clear(), State().creates.clear(), State().open.clear(), State().data.clear();
         FileSystem& table = CorvaneFileSystem();
         table = {Create,     Counted<&FileSystem::read>::Call,
                  Write,      Counted<&FileSystem::seek>::Call,
                  Close,      Move,
                  Rename,     Remove,
-                 Counted<&FileSystem::makeDirectory>::Call, Counted<&FileSystem::removeDirectory>::Call,
+                 Counted<&FileSystem::makeDirectory>::Call, RemoveFolder,
                  Counted<&FileSystem::attributes>::Call, Counted<&FileSystem::setAttributes>::Call,
                  Counted<&FileSystem::times>::Call,    Counted<&FileSystem::setTimes>::Call,
                  Counted<&FileSystem::findFirst>::Call, Counted<&FileSystem::findNext>::Call,
@@ -55,13 +56,11 @@ public:
 
     // The operations counted so far.
     long Steps() const { return State().steps; }
-    // The step at which the host first deleted a file whose path ends in `name`, or 0.
-    long StepOfRemove(const std::wstring& name) const {
-        for (const auto& [step, path] : State().removes)
-            if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
-                return step;
-        return 0;
-    }
+    // The step at which the host first deleted a file or folder whose path ends in `name`, or 0.
+    long StepOfRemove(const std::wstring& name) const { return FirstEndingIn(State().removes, name); }
+    // The step at which the host or the extension first created or opened a file whose path
+    // ends in `name`, or 0.
+    long StepOfCreate(const std::wstring& name) const { return FirstEndingIn(State().creates, name); }
     // The power cut itself: what was written and not flushed becomes zeros, then the
     // process ends as the machine would.
     static void CutPower() {
@@ -82,6 +81,7 @@ private:
         long at = 0;
         long steps = 0;
         std::vector<std::pair<long, std::wstring>> removes;  // the host's deletions: step, path
+        std::vector<std::pair<long, std::wstring>> creates;  // the host's creates and opens: step, path
         std::mutex lock;                                     // the commit works from two threads
         std::map<HANDLE, std::wstring> open;                 // handle -> the file it writes
         std::map<std::wstring, Written> data;                // by upper-cased path
@@ -101,6 +101,15 @@ private:
         if (s.mode == StepMode::Cut) CutPower();
         SetLastError(ERROR_ACCESS_DENIED);
         return true;
+    }
+
+    static long FirstEndingIn(const std::vector<std::pair<long, std::wstring>>& steps, const std::wstring& name) {
+        for (const auto& [step, full] : steps) {
+            std::wstring path = full.substr(0, full.find_last_not_of(L'\\') + 1);
+            if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
+                return step;
+        }
+        return 0;
     }
 
     template <typename R>
@@ -171,6 +180,7 @@ private:
     }
 
     static HANDLE Create(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+        State().creates.push_back({State().steps + 1, path});
         if (StepFails()) return INVALID_HANDLE_VALUE;
         HANDLE file = CorvaneRealFileSystem().create(path, access, share, disposition, flags);
         if (file != INVALID_HANDLE_VALUE && (access & GENERIC_WRITE)) {
@@ -242,6 +252,11 @@ private:
         return ok;
     }
 
+    static BOOL RemoveFolder(const wchar_t* path) {
+        State().removes.push_back({State().steps + 1, path});
+        return StepFails() ? FALSE : CorvaneRealFileSystem().removeDirectory(path);
+    }
+
     // The extension's imports that count as steps: the counting stand-in and the real one.
     struct Import {
         const char* name;
@@ -273,6 +288,7 @@ private:
     }
     static HANDLE WINAPI ExtensionCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                          DWORD disposition, DWORD flags, HANDLE model) {
+        State().creates.push_back({State().steps + 1, std::wstring(path, path + std::strlen(path))});
         if (StepFails()) return INVALID_HANDLE_VALUE;
         return Real<kCreate, decltype(&CreateFileA)>()(path, access, share, security, disposition, flags, model);
     }

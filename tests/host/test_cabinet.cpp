@@ -11,6 +11,7 @@
 #include "corvane/log_phrases.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
+#include "started_process.h"
 
 namespace fs = std::filesystem;
 
@@ -20,7 +21,7 @@ namespace {
 std::map<fs::path, std::string> Tree(const fs::path& root) {
     std::map<fs::path, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root)] = ReadAll(entry.path().string());
+        if (entry.is_regular_file() && !IsStageOwner(entry.path())) files[fs::relative(entry.path(), root)] = ReadAll(entry.path().string());
     return files;
 }
 
@@ -133,7 +134,8 @@ TEST_F(InstallCabTest, HandMadeCabinetsWithSafeNames) {
 }
 
 // A refused cabinet says what is wrong with it, and writes nothing: a name that escapes,
-// a device, a character Windows does not allow, a path too long, or no file at all.
+// a device, a character Windows does not allow, the form of the host's own work files
+// (which would be swept as what a stopped setup left), a path too long, or no file at all.
 TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
     OpenRun run(dir);
     std::string cab = (dir.Path() / "refused.cab").string();
@@ -142,6 +144,8 @@ TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
         {"Kordex/nul.html", "the name 'Kordex/nul.html' is a device on Windows; nothing written"},
         {"Kordex/\xE2\xC5?\xD4.html", "holds a character Windows does not allow in a file name ('?'); nothing written"},
         {"Kordex/page.", "has a part ending in a dot or blank; nothing written"},
+        {"~ck99/page.txt", "the name '~ck99/page.txt' has the form of the host's own work files"},
+        {"notes.txt.~ck99", "the name 'notes.txt.~ck99' has the form of the host's own work files"},
         {"", std::string(log_phrase::kFailedWith) + log_phrase::kHoldsNoFile + log_phrase::kNothingReplaced},
     };
     for (const auto& c : cases) {
@@ -195,33 +199,44 @@ TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
 }
 
 // A commit's journal is read from the disk, where whoever may write in the destination
-// could have put one: a journal naming anything outside the destination, or outside its
-// staging folder, is not acted on (its folder stays, and holds the place like a lock); one
+// could have put one, or swapped a folder for a link: a journal naming anything outside the
+// destination, or outside its staging folder, or a path through a link on either side, is
+// not acted on (its folder stays, and holds the place: the folder reads as unsettled); one
 // of an earlier build, with full paths inside the destination, is rolled back.
 TEST_F(InstallCabTest, AJournalIsActedOnOnlyWithinItsDestination) {
     struct Case { const char* scenario; const char* version; std::string target, backup; bool rolledBack; };
-    std::string victim = dir.Text() + "\\outside\\victim.txt", page = destination + "\\page.html";
+    std::string victim = dir.Text() + "\\outside\\victim.txt";
     const Case cases[] = {
         {"a full path outside", "1", victim, "b\\victim.txt", false},
-        {"an old file set aside outside", "1", page, "..\\..\\outside\\victim.txt", false},
+        {"an old file set aside outside", "1", "page.html", "..\\..\\outside\\victim.txt", false},
         {"a name climbing out", "2", "..\\outside\\victim.txt", "b\\victim.txt", false},
         {"an old file set aside outside by dots Windows drops", "2", "page.html", "...\\...\\outside\\victim.txt", false},
-        {"a full path inside, of an earlier build", "1", page, "b\\page.html", true},
+        {"a target through a folder swapped for a link", "2", "lnk\\victim.txt", "b\\victim.txt", false},
+        {"an old file set aside through a link in the stage", "2", "page.html", "lnk\\victim.txt", false},
+        {"a full path inside, of an earlier build", "1", "page.html", "b\\page.html", true},
     };
+    int number = 0;
     for (const Case& c : cases) {
+        // A destination of its own for each case: a link under Wine cannot be removed alone.
+        std::string name = "dest" + std::to_string(++number), root = dir.Text() + "\\" + name;
+        std::string page = root + "\\page.html", stage = root + "\\~ck7ffffff2";
+        std::string target = c.target == "page.html" && *c.version == '1' ? page : c.target;
         dir.Write("outside\\victim.txt", "precious");
-        dir.Write("dest\\page.html", "new");
-        dir.Write("dest\\~ck7ffffff2\\b\\page.html", "old");
-        std::string stage = destination + "\\~ck7ffffff2";
+        dir.Write(name + "\\page.html", "new");
+        dir.Write(name + "\\~ck7ffffff2\\owner", "");
+        dir.Write(name + "\\~ck7ffffff2\\b\\page.html", "old");
+        ASSERT_TRUE(MakeDirectoryLink(root + "\\lnk", dir.Text() + "\\outside"));
+        if (c.backup.rfind("lnk", 0) == 0) {
+            ASSERT_TRUE(MakeDirectoryLink(stage + "\\lnk", dir.Text() + "\\outside"));
+        }
         unsigned long long identity = 0;
         ASSERT_TRUE(CorvaneRealFileSystem().identity(std::wstring(stage.begin(), stage.end()).c_str(), &identity));
-        dir.Write("dest\\~ck7ffffff2\\journal0", std::string("KORDALIN-COMMIT-JOURNAL ") + c.version + "\nF\t" + c.target +
-                                                   "\t0\\victim.txt\t" + c.backup + "\nS\t" + std::to_string(identity) +
-                                                   "\nEND\n");
-        EXPECT_EQ(FileLocked("", page.c_str()), c.rolledBack ? 0 : 1) << c.scenario;
+        dir.Write(name + "\\~ck7ffffff2\\journal0", std::string("KORDALIN-COMMIT-JOURNAL ") + c.version + "\nF\t" +
+                                                      target + "\t0\\victim.txt\t" + c.backup + "\nS\t" +
+                                                      std::to_string(identity) + "\nEND\n");
+        EXPECT_EQ(FileLocked("", page.c_str()), c.rolledBack ? 0 : CORVANE_UNSETTLED) << c.scenario;
         EXPECT_EQ(ReadAll(victim), "precious") << c.scenario;
         EXPECT_EQ(ReadAll(page), c.rolledBack ? "old" : "new") << c.scenario;
         EXPECT_EQ(Exists(stage), !c.rolledBack) << c.scenario;
-        fs::remove_all(dir.Path() / "dest");
     }
 }

@@ -21,7 +21,7 @@ namespace {
 std::map<std::string, std::string> Files(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = ReadAll(entry.path().string());
+        if (entry.is_regular_file() && !IsStageOwner(entry.path())) files[fs::relative(entry.path(), root).string()] = ReadAll(entry.path().string());
     return files;
 }
 
@@ -180,4 +180,25 @@ TEST_F(CommitFaultTest, MarkerCopyIsWholeOrNotAtAll) {
     }
     EXPECT_EQ(CopyCreateFile(source.c_str(), marker.c_str()), 1);
     EXPECT_EQ(ReadAll(marker), std::string(300000, 'N'));
+}
+
+// The disk fills while the commit's journal is written (the last write of a cabinet, cut
+// short or refused): nothing is replaced, and the log gives the system's reason, not what
+// the removal of the half-written journal left in the error code.
+TEST_F(CommitFaultTest, AJournalThatCannotBeWrittenSaysWhy) {
+    int writes = 0;
+    {
+        FaultyFs counting;
+        ASSERT_EQ(InstallCab((CabinetFixtures() + "\\flat.cab").c_str(), (dir.Text() + "\\fresh").c_str(), 1, 0), 1);
+        writes = counting.Writes();
+    }
+    for (DWORD error : {DWORD(0), DWORD(ERROR_DISK_FULL)}) {
+        FaultyFs faults;
+        faults.ShortWriteAt(writes, error);
+        EXPECT_EQ(Install(), 0) << error;
+        EXPECT_EQ(faults.Moves(), 0) << error;
+        ExpectOldContent("the journal's write failing with " + std::to_string(error));
+        std::string why = std::string("cannot write the commit's journal: the disk is full") + log_phrase::kNothingReplaced;
+        EXPECT_NE(LastLogLine().find(why), std::string::npos) << LastLogLine();
+    }
 }

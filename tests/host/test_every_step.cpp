@@ -165,6 +165,11 @@ protected:
         ASSERT_EQ(Update("clean", "clean run"), 1);
         steps = counted.Steps();
         baseInPlace = counted.StepOfRemove(L"journal0");  // the base package's commit is complete
+        for (int number = 0; number < kPackages; ++number) {
+            std::wstring journal = L"journal" + std::to_wstring(number);
+            commitBegins.push_back(counted.StepOfCreate(journal));
+            commitEnds.push_back(counted.StepOfRemove(journal));
+        }
         clean = Take(Root("clean"));
         ASSERT_GT(baseInPlace, 0);
     }
@@ -273,7 +278,11 @@ protected:
         std::size_t packagesLeft = 0;
         for (int n = 0; n < kPackages; ++n) packagesLeft += tree.count(Package(n));
         auto says = [&sentence](const char* text) { return sentence.find(text) != std::string::npos; };
-        if (says("content updated to 5.1.1.0") || says("content recorded at 5.1.1.0") || says("content already at 5.1.1.0")) {
+        if (says("could not be settled")) {  // a stopped setup's commit in the way: the run changed nothing
+            EXPECT_FALSE(markerNew && !(before.count(kMarker) && before.at(kMarker).bytes == clean.at(kMarker).bytes))
+                << context;
+            EXPECT_EQ(Differences(WithoutWorkFiles(tree), WithoutWorkFiles(before)), "") << context;
+        } else if (says("content updated to 5.1.1.0") || says("content recorded at 5.1.1.0") || says("content already at 5.1.1.0")) {
             EXPECT_TRUE(markerNew) << context;
             EXPECT_EQ(packagesLeft, 0u) << context;
         } else if (says("update failed: ")) {
@@ -311,8 +320,69 @@ protected:
     StartedProcess StartStopped(long step, const std::string& name, bool cut = false) {
         DeleteTree(Root(name));
         CopyTree(Root("template"), Root(name));
+        return StartOn(step, name, cut);
+    }
+    // Starts the update of the tree `name` as it is, to be stopped dead (or cut off) at `step`.
+    StartedProcess StartOn(long step, const std::string& name, bool cut = false) {
         return StartedProcess("\"" + BinDir() + "\\stopped_update.exe\" \"" + BinDir() + "\\WSKORDALIN.DLL\" \"" +
                               ScriptFor(name) + "\" " + std::to_string(step) + (cut ? " cut" : ""));
+    }
+
+    // The staging folder a stopped update left in the tree `name` ("~ck<hex>"), or "".
+    std::string StageLeft(const std::string& name) {
+        std::string found;
+        Walk(Root(name) + "\\" + kContent, "", [&](const std::string& entry, const WIN32_FIND_DATAA&) {
+            if (found.empty() && entry.rfind("~ck", 0) == 0 && entry.find('\\') == std::string::npos) found = entry;
+        });
+        return found;
+    }
+
+    // The step in the middle of the commit of package `number` of a clean run, and the last
+    // one before it is complete (every file moved, its journal still there).
+    long MidCommit(int number) const { return (commitBegins[number] + commitEnds[number]) / 2; }
+    long LateInCommit(int number) const { return commitEnds[number] - 1; }
+
+    // The steps the run after a stop at `first` takes until it opens the lock file: the host
+    // settles what the stop left before it answers the lock test, which comes first.
+    long SettlingSteps(long first, bool cut) {
+        if (StartStopped(first, "probe", cut).Wait() != kStoppedDead) return 0;
+        EverySteps counted(module, StepMode::Count);
+        Update("probe", "counting the run after a stop at step " + std::to_string(first));
+        return counted.StepOfCreate(L"VAlmanor.sem");
+    }
+
+    // An update stopped at `first`, and the run that settles it stopped at each of its steps
+    // in turn, up to a few steps past its lock (the content's own recovery follows it):
+    // after each second stop, settled as the next run settles it, the content is whole (old,
+    // or with the packages before the first one waiting applied), and a normal run ends as
+    // a clean one. Returns the second stops made.
+    long StopAgainWhileSettling(long first, bool cut) {
+        const long kPastSettling = 12;
+        long last = SettlingSteps(first, cut) + kPastSettling, stops = 0;
+        for (long second = 1; second <= last; ++second) {
+            std::string at = "first stop " + std::to_string(first) + ", second stop " + std::to_string(second);
+            if (StartStopped(first, "nested", cut).Wait() != kStoppedDead) break;
+            if (StartOn(second, "nested", cut).Wait() != kStoppedDead) break;
+            FileLocked("", (Root("nested") + "\\" + kContent + "VAlmanor.sem").c_str());
+            ExpectConsistent(Take(Root("nested")), at + ", settled");
+            EXPECT_EQ(Update("nested", at + ", next run"), 1) << at;
+            EXPECT_EQ(Differences(Take(Root("nested")), clean), "") << at << ": the next run did not end as a clean run";
+            ++stops;
+        }
+        return stops;
+    }
+
+    // A stop inside the commit of package 2 (it replaces files, sets old ones aside), with
+    // every file moved, so that every step of its rollback is stopped again; and a spread of
+    // first stops, each with the steps that settle it. Returns the stops made, and prints them.
+    long StopTwiceAtASpread(bool cut) {
+        std::vector<long> firsts = {LateInCommit(2), LateInCommit(0), MidCommit(2), MidCommit(4)};
+        for (long first = 7; first < steps; first += steps / 6) firsts.push_back(first);
+        long stops = 0;
+        for (long first : firsts) stops += StopAgainWhileSettling(first, cut);
+        std::printf("%s at %zu first stops, then again at each step of the run settling each (%ld second stops)\n",
+                    cut ? "power cut" : "killed", firsts.size(), stops);
+        return stops;
     }
 
     // The checks after a stop at `step` of the tree `name`: the tree as the next host
@@ -367,6 +437,7 @@ protected:
     HMODULE module = nullptr;
     PostCopy postCopy = nullptr;
     long steps = 0, baseInPlace = 0;
+    std::vector<long> commitBegins, commitEnds;  // of each package's commit in a clean run: its journal made, removed
     Snapshot clean, old, oldSubdirectory;  // after a clean run; before it; its subdirectory before
     std::vector<Snapshot> applied;         // the content with the packages before each applied
 };
@@ -404,4 +475,51 @@ TEST_F(EveryStep, FailingAtEachStep) {
         ExpectSoundAfterStop(step, "failed", false);
     }
     std::printf("failed at each of %ld steps\n", step - 1);
+}
+
+// Killed, then the run that settles the stop killed too at each of its steps: recovery is
+// held to the rule it enforces.
+TEST_F(EveryStep, KilledAgainWhileSettling) {
+    EXPECT_GT(StopTwiceAtASpread(false), 0);
+}
+
+// Cut off, then the run that settles the cut cut off too at each of its steps.
+TEST_F(EveryStep, PowerCutAgainWhileSettling) {
+    EXPECT_GT(StopTwiceAtASpread(true), 0);
+}
+
+// A stopped setup's staging folder whose process id a live process has now (the system
+// hands ids out again at once, and from the same place after a restart): the next update
+// settles it first, never beside it, and a later run, once that process has ended, finds
+// nothing to roll back over the newer content.
+TEST_F(EveryStep, KilledWithItsProcessIdTakenAgain) {
+    ASSERT_EQ(StartStopped(LateInCommit(2), "reused").Wait(), kStoppedDead);
+    std::string content = Root("reused") + "\\" + kContent, stage = StageLeft("reused");
+    ASSERT_FALSE(stage.empty());
+    std::string held = dir.Text() + "\\alive.txt";
+    dir.Write("alive.txt", "");
+    StartedProcess alive("\"" + BinDir() + "\\lock_holder.exe\" \"" + held + "\"");
+    ASSERT_TRUE(WaitFor(held + ".held"));
+    char name[16];
+    std::snprintf(name, sizeof name, "~ck%lx", static_cast<unsigned long>(alive.Id()));
+    ASSERT_TRUE(MoveFileA((content + stage).c_str(), (content + name).c_str()));
+    EXPECT_EQ(Update("reused", "a stopped setup's folder under a live process's id"), 1);
+    EXPECT_NE(Sentence().find("rolled back first"), std::string::npos) << Sentence();
+    EXPECT_EQ(Differences(Take(Root("reused")), clean), "") << "the update went on beside a stopped setup's commit";
+    dir.Write("alive.txt.release", "");
+    EXPECT_EQ(alive.Wait(10000), 0u);
+    EXPECT_EQ(Update("reused", "once that process has ended"), 1);
+    EXPECT_EQ(Differences(Take(Root("reused")), clean), "") << "a later run changed the newer content";
+}
+
+// Two setups started at once over one stopped setup's commit: it is settled once, and
+// neither works beside it; each ends with result 1, and the tree as a clean run's.
+TEST_F(EveryStep, KilledThenTwoSetupsAtOnce) {
+    for (int round = 1; round <= 5; ++round) {
+        ASSERT_EQ(StartStopped(LateInCommit(2), "twice").Wait(), kStoppedDead);
+        StartedProcess first = StartOn(1000000, "twice"), second = StartOn(1000000, "twice");
+        EXPECT_EQ(first.Wait(), 0u) << "round " << round;
+        EXPECT_EQ(second.Wait(), 0u) << "round " << round;
+        EXPECT_EQ(Differences(Take(Root("twice")), clean), "") << "round " << round;
+    }
 }

@@ -10,14 +10,6 @@
 
 namespace {
 
-bool WaitFor(const std::string& path, int milliseconds = 10000) {
-    for (int waited = 0; waited < milliseconds; waited += 10) {
-        if (Exists(path)) return true;
-        Sleep(10);
-    }
-    return false;
-}
-
 // A second process that holds `file` open as a lock holder does, until Release().
 class LockHolder {
 public:
@@ -38,24 +30,6 @@ private:
     StartedProcess process_;
     bool started_ = false;
 };
-
-// Makes `link` a directory link to `target`: under Wine a Unix symbolic link (Wine's
-// own CreateSymbolicLink makes nothing), elsewhere a Windows one.
-bool MakeDirectoryLink(const std::string& link, const std::string& target) {
-    using UnixName = char*(__cdecl*)(const wchar_t*);
-    auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return CreateSymbolicLinkA(link.c_str(), target.c_str(), 1) != 0;
-    auto toUnix = [&](const std::string& path) {
-        std::wstring wide(path.begin(), path.end());
-        char* name = unixName(wide.c_str());
-        std::string result = name ? name : "";
-        HeapFree(GetProcessHeap(), 0, name);
-        return result;
-    };
-    StartedProcess ln("Z:\\bin\\ln -s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"");
-    return ln.Started() && WaitFor(link);
-}
 
 }  // namespace
 

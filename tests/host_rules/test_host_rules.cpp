@@ -128,6 +128,8 @@ TEST(CabinetNames, RefusesEveryUnsafeNameWithItsFault) {
         {"", NameFault::Malformed, 0}, {"a\\", NameFault::Malformed, 0}, {"a\\\\b", NameFault::Malformed, 0},
         {"a\\.\\b", NameFault::Malformed, 0}, {"page.", NameFault::Malformed, 0}, {"page ", NameFault::Malformed, 0},
         {"Kordex\\nul.html", NameFault::Device, 0},
+        {"~ck99\\page.txt", NameFault::WorkName, 0}, {"Kordex/~CK1A4.s/x", NameFault::WorkName, 0},
+        {"notes.txt.~ck99", NameFault::WorkName, 0}, {"a\\b.~Ckffffffff", NameFault::WorkName, 0},
     };
     std::string relative;
     for (const Case& c : cases) {
@@ -139,6 +141,9 @@ TEST(CabinetNames, RefusesEveryUnsafeNameWithItsFault) {
     EXPECT_EQ(relative, "Kordex\\sub\\page.html");
     EXPECT_TRUE(Accepted("a..b\\.hidden", relative));
     EXPECT_TRUE(Accepted("caf\xC3\xA9.txt", relative));
+    // Only the host's very work names: a mark among other text, or with a tail, is content.
+    for (const char* plain : {"~ck", "~ckg1", "~ck123456789", "x~ck99", "~ck99.txt", "~ck99.ss", ".~ck99", "a.~ck", "a.~ck9z"})
+        EXPECT_TRUE(Accepted(plain, relative)) << plain;
 }
 
 // Names Windows takes for devices, with any extension, in any folder and letter case,

@@ -88,7 +88,29 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
          {kOpen, kModule, kMarker, Unpacked("001", 2, 2048), Deleted("001"),
           {CORVANE_FILE_COPIED, kContent + "VAlmanor.dll", "the disk is full", 0, 0, 0}, kFailed},
          "update failed: 1 package unpacked (2 files, 2.0 KB), but the version 5.1.1.0 could not be recorded (the disk is "
-         "full); the next run records it"},
+         "full); run the update again once that is mended"},
+        {"a stopped setup's commit rolled back first", "POSTCOPY", false,
+         {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "", CORVANE_COMMIT_ROLLED_BACK, 12, 1}, kModule, kMarker,
+          Unpacked("001", 2, 2048), Deleted("001"), kCopied, kOk},
+         "the unfinished commit of a setup that was stopped was rolled back first; content updated to 5.1.1.0: 1 package "
+         "unpacked (2 files, 2.0 KB) in 1.4 s"},
+        {"a stopped setup's complete commit finished first, then up to date", "POSTCOPY", false,
+         {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "", CORVANE_COMMIT_FINISHED, 0, 1}, kModule,
+          {CORVANE_VERSION_READ, kContent + "VAlmanor.dll", "5.1.1.0"}, Decision(content::kTagUpToDate, "5.1.1.0"), kOk},
+         "the complete commit of a setup that was stopped was finished first; content already at 5.1.1.0: no packages "
+         "deleted, nothing unpacked"},
+        {"a stopped setup's commit that could not be rolled back", "POSTCOPY", false,
+         {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "X: another program has it open", CORVANE_COMMIT_ROLLED_BACK, 0, 0},
+          Decision(content::kTagUnsettled, kContent + content::kUnsettled), kFailed},
+         "update failed: the unfinished commit of a setup that was stopped, in " + kContent + "~ck20, could not be "
+         "settled (X: another program has it open): nothing changed, the content is left alone; run the update again "
+         "once that is mended"},
+        {"a stopped setup's commit that is not to be trusted", "WSKordalin", false,
+         {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "the folder was copied", CORVANE_COMMIT_NOT_TRUSTED, 0, 0},
+          Decision(content::kTagUnsettled, kContent + content::kUnsettled), kFailed},
+         "update failed: the unfinished commit of a setup that was stopped, in " + kContent + "~ck20, could not be "
+         "settled (the folder was copied): nothing changed, the content is left alone; it will not be acted on: remove " +
+         kContent + "~ck20 (with what it holds) and run the update again, which unpacks the packages still there"},
         {"a folder that could not be searched", "POSTCOPY", false,
          {kOpen, kModule, kMarker,
           Decision(content::kTagSearchFailed, kContent + "QMT_Kordalin*.cab: the folder could not be searched (Access "

@@ -57,24 +57,28 @@ TEST_F(UpdateTest, OtherTextsRunTheUpdate) {
 
 // A lock another setup holds: logged with the content directory, nothing else touched,
 // result 1 (that setup does the update). A lock file that cannot be opened at all (a
-// folder of its name): logged with the system's reason, nothing touched, result 0.
+// folder of its name): logged with the system's reason, nothing touched, result 0. A
+// folder whose stopped commit the host cannot settle: logged, nothing touched, result 0.
 TEST_F(UpdateTest, RefusedLockLeavesTheContentAlone) {
-    for (bool unusable : {false, true}) {
+    enum Refusal { Held, Unusable, Unsettled };
+    for (Refusal refusal : {Held, Unusable, Unsettled}) {
         ResetFake();
         ContentTree fresh;
         Fake().destinationRoot = fresh.Root();
         Fake().componentDir = fresh.Root() + "\\comp";
         fresh.AddPackage("QMT_Kordalin_001.cab");
-        if (unusable) std::filesystem::create_directory(fresh.Dir().Below("shared\\velm\\kordalin\\VAlmanor.sem"));
-        else Fake().lockedFiles.insert(fresh.LockFile());
-        EXPECT_EQ(PostCopy(""), unusable ? 0 : 1);
+        if (refusal == Unusable) std::filesystem::create_directory(fresh.Dir().Below("shared\\velm\\kordalin\\VAlmanor.sem"));
+        if (refusal == Held) Fake().lockedFiles.insert(fresh.LockFile());
+        if (refusal == Unsettled) Fake().unsettledFiles.insert(fresh.LockFile());
+        EXPECT_EQ(PostCopy(""), refusal == Held ? 1 : 0);
         ASSERT_EQ(CallsNamed("Log").size(), 1u);
-        std::string expected = unusable ? "Log(_OpenAlmanorSemaphore(), " + fresh.LockFile() + ": cannot be opened ("
-                                        : "Log(_FindAlmanorSemaphore(), " + fresh.Content() + ")";
+        std::string expected = refusal == Unusable ? "Log(_OpenAlmanorSemaphore(), " + fresh.LockFile() + ": cannot be opened ("
+                               : refusal == Held   ? "Log(_FindAlmanorSemaphore(), " + fresh.Content() + ")"
+                                                   : "Log(_SettleContent(), " + fresh.Content() + ": an unfinished commit";
         EXPECT_EQ(CallsNamed("Log")[0].rfind(expected, 0), 0u) << CallsNamed("Log")[0];
         EXPECT_TRUE(CallsOf({"GetFileVersion", "RemoveFile", "InstallCab", "CopyCreateFile"}).empty());
         EXPECT_TRUE(fresh.HasFile("QMT_Kordalin_001.cab"));
-        EXPECT_NE(LastExit().find(unusable ? ", 1)" : ", 0)"), std::string::npos);
+        EXPECT_NE(LastExit().find(refusal == Held ? ", 0)" : ", 1)"), std::string::npos);
     }
 }
 
