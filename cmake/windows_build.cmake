@@ -31,6 +31,7 @@ add_library(Corvane SHARED
     corvane/text_services.cpp
     corvane/file_system.cpp
     corvane/run_mode.cpp
+    corvane/dry_file_system.cpp
     corvane/file_ops.cpp
     corvane/file_version.cpp
     corvane/cabinet_names.cpp

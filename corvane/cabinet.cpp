@@ -29,16 +29,11 @@
 
 namespace {
 
-// What FDI gets as the output of a file in a dry run: writes there are counted, not made.
-const HANDLE kDrySink = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x7FFF0001));
-
 struct Extraction {
     std::string cabinet;        // as the caller named it
     std::wstring destination;   // full path, ends in a backslash
-    bool dry = false;           // a dry run: read and check everything, write nothing
     bool secondPass = false;    // the first pass checks names only
-    std::unique_ptr<CabinetStage> stage;  // where the second pass writes (not in a dry run)
-    std::vector<std::wstring> targets;    // a dry run's files, to check at the end
+    std::unique_ptr<CabinetStage> stage;  // where the second pass writes
     unsigned total = 0;         // the files the cabinet holds (counted by the first pass)
     HANDLE output = INVALID_HANDLE_VALUE;
     std::string outputName;     // the stored name of the file being written
@@ -86,10 +81,6 @@ void NoteWriteFailure(Extraction& run, const std::string& why) {
 }
 
 FNWRITE(WriteCallback) {
-    if (reinterpret_cast<HANDLE>(hf) == kDrySink) {
-        if (active) active->written += cb;
-        return cb;
-    }
     DWORD done = 0;
     BOOL ok = Fs().write(reinterpret_cast<HANDLE>(hf), pv, cb, &done);
     if (active && reinterpret_cast<HANDLE>(hf) == active->output) {
@@ -145,10 +136,6 @@ INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
     run.outputName = note->psz1;
     run.expected = static_cast<unsigned long>(note->cb);
     run.written = 0;
-    if (run.dry) {
-        run.targets.push_back(target);
-        return reinterpret_cast<INT_PTR>(run.output = kDrySink);
-    }
     DWORD attributes = note->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     run.output = run.stage->Create(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
@@ -163,16 +150,14 @@ INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
 BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     HANDLE file = reinterpret_cast<HANDLE>(note->hf);
     run.output = INVALID_HANDLE_VALUE;
-    if (file != kDrySink) {
-        FILETIME local, stamp;
-        if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
-            !Fs().setTimes(file, &stamp))
-            NoteWriteFailure(run, log_phrase::kCannotSetTime + ErrorText(GetLastError()));
-        // On the disk before it can be named in the content: after a power cut a name may
-        // stay while data that was never flushed is gone.
-        if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
-        if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
-    }
+    FILETIME local, stamp;
+    if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
+        !Fs().setTimes(file, &stamp))
+        NoteWriteFailure(run, log_phrase::kCannotSetTime + ErrorText(GetLastError()));
+    // On the disk before it can be named in the content: after a power cut a name may
+    // stay while data that was never flushed is gone.
+    if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
+    if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
     // Every write went through and the file is still short: the cabinet's data ended
     // early (a block that failed its checksum gives none), which is damage, not the disk.
     if (run.writeFailure.empty() && run.written != run.expected && run.shortData.empty())
@@ -205,7 +190,7 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
     active = &run;
     BOOL copied = FDICopy(fdi, &name[0], &folder[0], 0, Notify, nullptr, &run);
     active = nullptr;
-    if (run.output != INVALID_HANDLE_VALUE && run.output != kDrySink) Fs().close(run.output);  // a file cut short
+    if (run.output != INVALID_HANDLE_VALUE) Fs().close(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
     return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty() &&
            run.shortData.empty() && run.readFailure.empty();
@@ -264,44 +249,10 @@ std::string LogValue(const Extraction& run, const std::string& why, const Cabine
                      const char* destination) {
     if (commit.committed)
         return std::to_string(run.files) + (run.files == 1 ? log_phrase::kFile : log_phrase::kFiles) +
-               (run.dry ? log_phrase::kWouldBeUnpackedInto : log_phrase::kUnpackedInto) + destination + ", " +
-               std::to_string(run.bytes) + " bytes";
+               Said().unpackedInto + destination + ", " + std::to_string(run.bytes) + " bytes";
     if (why.rfind(log_phrase::kRefused, 0) == 0) return why;
-    std::string value = (run.dry ? log_phrase::kWouldFailWith : log_phrase::kFailedWith) + why;
-    if (!commit.restored) return value + log_phrase::kNotAllPutBack;
-    return value + (run.dry ? "" : log_phrase::kNothingReplaced);
-}
-
-// What the commit of a dry run would meet: a folder or a held file where a file goes,
-// or too little room for what the cabinet holds.
-CabinetStage::Outcome CheckDryCommit(const Extraction& run) {
-    CabinetStage::Outcome outcome;
-    for (const std::wstring& target : run.targets) {
-        DWORD attributes = Fs().attributes(target.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
-        outcome.failedTarget = target;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            outcome.reason = "a folder of that name is in the way";
-            return outcome;
-        }
-        if (DWORD blocker = DeleteBlocker(target)) {
-            outcome.reason = ErrorText(blocker);
-            return outcome;
-        }
-    }
-    ULARGE_INTEGER available;
-    std::wstring existing = run.destination;
-    while (Fs().attributes(existing.c_str()) == INVALID_FILE_ATTRIBUTES && existing.size() > 3)
-        existing = existing.substr(0, existing.find_last_of(L'\\', existing.size() - 2) + 1);
-    if (GetDiskFreeSpaceExW(existing.c_str(), &available, nullptr, nullptr) && available.QuadPart < run.bytes) {
-        outcome.failedTarget = run.destination;
-        outcome.reason = "the disk is full (" + std::to_string(run.bytes) + " bytes needed, " +
-                         std::to_string(available.QuadPart) + " free)";
-        return outcome;
-    }
-    outcome.failedTarget.clear();
-    outcome.committed = true;
-    return outcome;
+    std::string value = Said().failedWith + why;
+    return value + (commit.restored ? Said().nothingReplaced : log_phrase::kNotAllPutBack);
 }
 
 // Splits a cabinet path into FDI's folder (with its trailing separator) and file name.
@@ -331,13 +282,11 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     if (!SplitCabinetPath(cabinet, folder, name)) return 0;
     Extraction run;
     run.cabinet = cabinet;
-    run.dry = DryRun();
     run.destination = DestinationFolder(destination);
     if (run.destination.empty()) return 0;
     std::string unsettled = SettleOnce(run.destination);
     if (!unsettled.empty()) {
-        LogEntry(log_phrase::kInstallCab,
-                 std::string(cabinet) + ": " + log_phrase::kFailedWith + unsettled + log_phrase::kNothingReplaced);
+        LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + Said().failedWith + unsettled + Said().nothingReplaced);
         RecordEvent(CORVANE_NOT_UNPACKED, cabinet, unsettled, 0, 0, 1);
         return 0;
     }
@@ -354,17 +303,14 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     }
     if (read) {
         run.secondPass = true;
-        if (!run.dry) {
-            MakeFolders(run.destination, 3);
-            run.stage = std::make_unique<CabinetStage>(run.destination);
-            if (DWORD unusable = run.stage->Unusable())
-                run.writeFailure = log_phrase::kCannotStage + ErrorText(unusable);
-        }
+        MakeFolders(run.destination, 3);
+        run.stage = std::make_unique<CabinetStage>(run.destination);
+        if (DWORD unusable = run.stage->Unusable()) run.writeFailure = log_phrase::kCannotStage + ErrorText(unusable);
         read = run.writeFailure.empty() && RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
     CabinetStage::Outcome commit;
-    if (read) commit = run.dry ? CheckDryCommit(run) : run.stage->Commit();
+    if (read) commit = run.stage->Commit();
     run.stage.reset();  // a failed read discards what was staged
     std::string why = commit.committed ? "" : WhyNotUnpacked(run, error, read, commit, destination);
     LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + LogValue(run, why, commit, destination));

@@ -59,12 +59,10 @@ bool IsVolumeRoot(const std::string& path) {
     return false;
 }
 
-// Deletes one file, read-only or not; never a directory. A dry run only checks that the
-// file is there and that nothing holds it against deleting.
+// Deletes one file, read-only or not; never a directory.
 bool DeleteOneFile(const std::wstring& path) {
     DWORD attributes = Fs().attributes(LongPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    if (DryRun()) return DeleteBlocker(path) == 0;
     return DeleteEvenReadOnly(path);
 }
 
@@ -178,10 +176,7 @@ int FileLocked(const char* host, const char* path) {
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
     bool deleted = DeleteOneFile(Widen(path));
-    const char* outcome = !deleted  ? log_phrase::kNotDeleted
-                          : DryRun() ? log_phrase::kWouldBeDeleted
-                                     : log_phrase::kDeleted;
-    LogEntry(log_phrase::kSafeDeleteFile, std::string(path) + outcome);
+    LogEntry(log_phrase::kSafeDeleteFile, std::string(path) + (deleted ? Said().deleted : log_phrase::kNotDeleted));
     RecordEvent(CORVANE_FILE_DELETED, path, "", 0, 0, deleted);
     return deleted ? 1 : 0;
 }
@@ -201,8 +196,7 @@ int RemoveFile(const char* dir, const char* pattern) {
         }
     }
     std::string joined = Narrow(Join(folder, Widen(pattern)));
-    std::string outcome =
-        joined + ": " + std::to_string(deleted) + (DryRun() ? log_phrase::kCountWouldBeDeleted : log_phrase::kCountDeleted);
+    std::string outcome = joined + ": " + std::to_string(deleted) + Said().countDeleted;
     if (failed) outcome += ", " + std::to_string(failed) + log_phrase::kCountNotDeleted;
     if (deleted || failed) LogEntry(log_phrase::kRemoveFile, outcome);
     RecordEvent(CORVANE_FILES_DELETED, joined, "", static_cast<unsigned>(deleted), static_cast<unsigned>(failed));
@@ -218,11 +212,8 @@ int RemoveDirTree(const char* dir, int removeSelf) {
         return 1;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    bool removed =
-        DryRun() || (IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0));
-    LogEntry(log_phrase::kRemoveDirTree, std::string(dir) + (DryRun()  ? log_phrase::kWouldBeRemoved
-                                                             : removed ? log_phrase::kRemoved
-                                                                       : log_phrase::kNotAllRemoved));
+    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0);
+    LogEntry(log_phrase::kRemoveDirTree, std::string(dir) + (removed ? Said().removed : log_phrase::kNotAllRemoved));
     RecordEvent(CORVANE_TREE_REMOVED, dir, "", 1, 0, removed);
     return removed ? 1 : 0;
 }
@@ -233,22 +224,12 @@ int RemoveDirTree(const char* dir, int removeSelf) {
 int CopyCreateFile(const char* source, const char* destination) {
     if (Empty(source) || Empty(destination)) return 0;
     std::wstring target = Widen(destination);
-    if (DryRun()) {
-        FsHandle from(Fs().create(Widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
-        bool over = Fs().attributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-        std::string outcome = std::string(source) + " -> " + destination +
-                              (!from.Valid() ? ": " + std::string(log_phrase::kWouldFailWith) + "cannot read the source: " +
-                                                   ErrorText(GetLastError())
-                               : over        ? log_phrase::kWouldBeCopiedOver
-                                             : log_phrase::kWouldBeCopied);
-        LogEntry(log_phrase::kCopyCreateFile, outcome);
-        RecordEvent(CORVANE_FILE_COPIED, destination, from.Valid() ? "" : "cannot read the source", 0, 0, from.Valid());
-        return from.Valid() ? 1 : 0;
-    }
+    bool over = Fs().attributes(LongPath(target).c_str()) != INVALID_FILE_ATTRIBUTES;
     MakeFolders(target, 3);
     std::string failure = CopyThroughStage(Widen(source), target);
     std::string outcome = std::string(source) + " -> " + destination;
-    if (!failure.empty()) outcome += log_phrase::kCopyFailed + failure + log_phrase::kOldFileKept;
+    if (!failure.empty()) outcome += Said().copyFailed + failure + Said().oldFileKept;
+    else outcome += over ? Said().copiedOver : Said().copied;
     LogEntry(log_phrase::kCopyCreateFile, outcome);
     RecordEvent(CORVANE_FILE_COPIED, destination, failure, 0, 0, failure.empty());
     return failure.empty() ? 1 : 0;

@@ -166,9 +166,9 @@ void Report(const std::wstring& path, const Settling& settling) {
         outcome = (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftoverNotTrusted : log_phrase::kLeftoverKept) +
                   settling.why + (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftAlone : log_phrase::kTriedAgain);
     else
-        outcome = (settling.what == CORVANE_COMMIT_ROLLED_BACK ? log_phrase::kLeftoverRolledBack
-                   : settling.what == CORVANE_COMMIT_FINISHED  ? log_phrase::kLeftoverFinished
-                                                               : log_phrase::kLeftoverRemoved) +
+        outcome = std::string(settling.what == CORVANE_COMMIT_ROLLED_BACK ? Said().leftoverRolledBack
+                              : settling.what == CORVANE_COMMIT_FINISHED  ? Said().leftoverFinished
+                                                                          : Said().leftoverRemoved) +
                   (settling.why.empty() ? "" : " (" + settling.why + ")");
     bool settled = settling.state == FolderState::Settled;
     LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
@@ -184,7 +184,6 @@ void RemoveEarlierCopy(const std::wstring& path) {
 }  // namespace
 
 FolderState SettleFolder(const std::wstring& folder) {
-    if (DryRun()) return FolderState::Settled;
     FolderState state = FolderState::Settled;
     for (const WIN32_FIND_DATAW& entry : Entries(folder, std::wstring(L"*") + kStagePrefix + L"*")) {
         std::wstring path = folder + entry.cFileName;

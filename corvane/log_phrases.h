@@ -28,12 +28,7 @@ constexpr char kDirectoryTooLong[] = "a directory does not fit the 260-byte path
 // A cabinet unpacked, or why not.
 constexpr char kFile[] = " file";
 constexpr char kFiles[] = " files";
-constexpr char kUnpackedInto[] = " unpacked into ";
-constexpr char kWouldBeUnpackedInto[] = " would be unpacked into ";
-constexpr char kFailedWith[] = "failed, ";
-constexpr char kWouldFailWith[] = "would fail, ";
 constexpr char kRefused[] = "refused, ";
-constexpr char kNothingReplaced[] = "; nothing replaced";
 constexpr char kNotAllPutBack[] = "; NOT everything could be put back, run the update again";
 constexpr char kHoldsNoFile[] = "damaged cabinet: it holds no file";
 constexpr char kDamaged[] = "damaged cabinet: ";
@@ -48,31 +43,49 @@ constexpr char kHeldThere[] = "another setup works in this folder now";
 constexpr char kCannotStage[] = "cannot make the staging folder: ";
 
 // Files.
-constexpr char kDeleted[] = ": deleted";
-constexpr char kWouldBeDeleted[] = ": would be deleted";
 constexpr char kNotDeleted[] = ": could not be deleted";
-constexpr char kCountDeleted[] = " deleted";  // of the files a pattern matched: "3 deleted"
-constexpr char kCountWouldBeDeleted[] = " would be deleted";
 constexpr char kCountNotDeleted[] = " could not be deleted";
-constexpr char kRemoved[] = ": removed";
-constexpr char kWouldBeRemoved[] = ": would be removed";
 constexpr char kNotAllRemoved[] = ": not everything could be removed";
-constexpr char kWouldBeCopied[] = ": would be copied";
-constexpr char kWouldBeCopiedOver[] = ": would be copied over it";
-constexpr char kCopyFailed[] = ": failed, ";
-constexpr char kOldFileKept[] = "; the old file is kept";
-constexpr char kWouldBeMoved[] = ": would be moved";
+constexpr char kWouldBeMoved[] = ": would be moved";  // the module's renames, sent here in a dry run
 
-// What a stopped setup left.
-constexpr char kLeftoverRemoved[] = ": left by a setup that was stopped; removed";
-constexpr char kLeftoverRolledBack[] =
-    ": left by a setup that was stopped in the middle of a commit; the commit was rolled back, then the folder removed";
-constexpr char kLeftoverFinished[] =
-    ": left by a setup that was stopped once its commit was complete; the commit was finished (the old files it "
-    "replaced removed), then the folder removed";
+// What a stopped setup left that could not be settled.
 constexpr char kLeftoverKept[] = ": an unfinished commit of a setup that was stopped could not be undone (";
 constexpr char kTriedAgain[] = "); it is kept and tried again";
 constexpr char kLeftoverNotTrusted[] = ": an unfinished commit of a setup that was stopped cannot be trusted (";
 constexpr char kLeftAlone[] = "); it is left alone, and nothing changes in this folder until it is removed";
+
+// What an operation did, as the entry says it: in a real run, or what it would do in a
+// dry run (run_mode.h installs one or the other with the run's file-system table).
+struct Outcomes {
+    const char* unpackedInto;     // "5 files unpacked into DIR"
+    const char* failedWith;       // "failed, REASON"
+    const char* nothingReplaced;  // after the reason of a cabinet not put in place
+    const char* deleted;          // "FILE: deleted"
+    const char* countDeleted;     // of the files a pattern matched: "3 deleted"
+    const char* removed;          // "DIR: removed"
+    const char* copied;           // "SOURCE -> DESTINATION" and this
+    const char* copiedOver;       // the same, over a file that is there
+    const char* copyFailed;       // "...: failed, REASON"
+    const char* oldFileKept;      // after it
+    const char* leftoverRemoved;     // a stopped setup's staging folder, no commit of it begun
+    const char* leftoverRolledBack;  // ... in the middle of a commit
+    const char* leftoverFinished;    // ... once its commit was complete
+};
+
+constexpr Outcomes kDone = {
+    " unpacked into ", "failed, ", "; nothing replaced", ": deleted", " deleted", ": removed", "", "",
+    ": failed, ", "; the old file is kept", ": left by a setup that was stopped; removed",
+    ": left by a setup that was stopped in the middle of a commit; the commit was rolled back, then the folder removed",
+    ": left by a setup that was stopped once its commit was complete; the commit was finished (the old files it "
+    "replaced removed), then the folder removed"};
+
+constexpr Outcomes kWouldBe = {
+    " would be unpacked into ", "would fail, ", "", ": would be deleted", " would be deleted", ": would be removed",
+    ": would be copied", ": would be copied over it", ": would fail, ", "",
+    ": left by a setup that was stopped; would be removed",
+    ": left by a setup that was stopped in the middle of a commit; the commit would be rolled back, then the folder "
+    "removed",
+    ": left by a setup that was stopped once its commit was complete; the commit would be finished (the old files it "
+    "replaced removed), then the folder removed"};
 
 }  // namespace log_phrase

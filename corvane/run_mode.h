@@ -1,11 +1,13 @@
-// How the setup host program asked the host library to run: for real or as a dry run,
-// and whom to tell how far an unpack has come (the controls in host/setup_host.h).
+// How the setup host program asked the host library to run (the controls in
+// host/setup_host.h): for real, or as a dry run, which is the dry run's file-system table
+// (dry_file_system.h) and its words, installed together; and whom to tell how far an
+// unpack has come.
 #pragma once
 
 #include "host/setup_host.h"
+#include "log_phrases.h"
 
-// Forgets the moves of a dry run (at the end of a run).
-void ForgetDryMoves();
+// What the entries say an operation did, or in a dry run would do.
+const log_phrase::Outcomes& Said();
 
-bool DryRun();
 void ReportProgress(const char* cabinet, unsigned done, unsigned total);

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "host/corvane.h"
+#include "dry_file_system.h"
 #include "host_rules.h"
 #include "log_phrases.h"
 #include "run_log.h"
-#include "run_mode.h"
 #include "run_record.h"
 #include "run_state.h"
 #include "stage_area.h"
@@ -61,7 +61,7 @@ int _ExitSkript(ScriptArgs*, const char*, int status) {
     RunState& run = CurrentRun();
     if (!run.open) return 0;
     RemoveCabinetStages();
-    ForgetDryMoves();
+    ForgetDryChanges();
     LogEntry(log_phrase::kExitSkript, status == 0 ? log_phrase::kSucceeded : log_phrase::kFailed);
     RecordEvent(CORVANE_RUN_CLOSED, "", "", static_cast<unsigned long long>(status), GetTickCount64() - runStarted);
     run.Reset();

@@ -125,11 +125,11 @@ TEST_F(InstallCabTest, HandMadeCabinetsWithSafeNames) {
     CabWriter().Add("Kordex/page.html", "<p>x</p>").Add("top.txt", "").Write(cab);
     ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
     EXPECT_EQ(ReadAll(destination + "\\Kordex\\page.html"), "<p>x</p>");
-    std::string two = std::string(": 2") + log_phrase::kFiles + log_phrase::kUnpackedInto;
+    std::string two = std::string(": 2") + log_phrase::kFiles + log_phrase::kDone.unpackedInto;
     EXPECT_NE(run.LastLogLine().find(two), std::string::npos) << run.LastLogLine();
     CabWriter().Add("one.txt", "1").Write(cab);
     ASSERT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 1);
-    std::string one = std::string(": 1") + log_phrase::kFile + log_phrase::kUnpackedInto;
+    std::string one = std::string(": 1") + log_phrase::kFile + log_phrase::kDone.unpackedInto;
     EXPECT_NE(run.LastLogLine().find(one), std::string::npos) << run.LastLogLine();
 }
 
@@ -146,7 +146,7 @@ TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
         {"Kordex/page.", "has a part ending in a dot or blank; nothing written"},
         {"~ck99/page.txt", "the name '~ck99/page.txt' has the form of the host's own work files"},
         {"notes.txt.~ck99", "the name 'notes.txt.~ck99' has the form of the host's own work files"},
-        {"", std::string(log_phrase::kFailedWith) + log_phrase::kHoldsNoFile + log_phrase::kNothingReplaced},
+        {"", std::string(log_phrase::kDone.failedWith) + log_phrase::kHoldsNoFile + log_phrase::kDone.nothingReplaced},
     };
     for (const auto& c : cases) {
         CabWriter writer;

@@ -77,7 +77,7 @@ TEST_F(CommitFaultTest, ShortOrFailedWritesReplaceNothing) {
         EXPECT_EQ(faults.Moves(), 0) << c.scenario << ": nothing may be committed";
         ExpectOldContent(c.scenario);
         EXPECT_NE(LastLogLine().find(c.logged), std::string::npos) << c.scenario << ": " << LastLogLine();
-        EXPECT_NE(LastLogLine().find(log_phrase::kNothingReplaced), std::string::npos) << c.scenario;
+        EXPECT_NE(LastLogLine().find(log_phrase::kDone.nothingReplaced), std::string::npos) << c.scenario;
     }
 }
 
@@ -92,7 +92,7 @@ TEST_F(CommitFaultTest, AFailedMoveAnywhereInTheCommitPutsEverythingBack) {
         faults.FailMoveAt(n);
         EXPECT_EQ(Install(), 0) << "move " << n;
         ExpectOldContent("move " + std::to_string(n));
-        std::string held = std::string(": another program has it open") + log_phrase::kNothingReplaced;
+        std::string held = std::string(": another program has it open") + log_phrase::kDone.nothingReplaced;
         EXPECT_NE(LastLogLine().find(held), std::string::npos) << "move " << n << ": " << LastLogLine();
     }
     FaultyFs none;
@@ -157,7 +157,7 @@ TEST_F(CommitFaultTest, AFailedRollBackIsNotReportedAsClean) {
     faults.FailMoveAt(6, ERROR_ACCESS_DENIED, true);
     EXPECT_EQ(Install(), 0);
     EXPECT_NE(LastLogLine().find(log_phrase::kNotAllPutBack), std::string::npos) << LastLogLine();
-    EXPECT_EQ(LastLogLine().find(log_phrase::kNothingReplaced), std::string::npos) << LastLogLine();
+    EXPECT_EQ(LastLogLine().find(log_phrase::kDone.nothingReplaced), std::string::npos) << LastLogLine();
 }
 
 // The marker is replaced only by a whole copy: a short write or a failed move leaves the
@@ -173,7 +173,7 @@ TEST_F(CommitFaultTest, MarkerCopyIsWholeOrNotAtAll) {
         if (mode == 2) faults.FailMoveAt(1, ERROR_ACCESS_DENIED);
         EXPECT_EQ(CopyCreateFile(source.c_str(), marker.c_str()), 0) << mode;
         EXPECT_EQ(ReadAll(marker), "old marker") << mode;
-        EXPECT_NE(LastLogLine().find(log_phrase::kOldFileKept), std::string::npos) << LastLogLine();
+        EXPECT_NE(LastLogLine().find(log_phrase::kDone.oldFileKept), std::string::npos) << LastLogLine();
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(dir.Below("dest"))) files += entry.is_regular_file();
         EXPECT_EQ(files, before.size() + 1) << mode << ": a temporary copy stayed";
@@ -198,7 +198,7 @@ TEST_F(CommitFaultTest, AJournalThatCannotBeWrittenSaysWhy) {
         EXPECT_EQ(Install(), 0) << error;
         EXPECT_EQ(faults.Moves(), 0) << error;
         ExpectOldContent("the journal's write failing with " + std::to_string(error));
-        std::string why = std::string("cannot write the commit's journal: the disk is full") + log_phrase::kNothingReplaced;
+        std::string why = std::string("cannot write the commit's journal: the disk is full") + log_phrase::kDone.nothingReplaced;
         EXPECT_NE(LastLogLine().find(why), std::string::npos) << LastLogLine();
     }
 }
