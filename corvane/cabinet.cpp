@@ -45,6 +45,7 @@ struct Extraction {
     std::string writeFailure;   // the first file that could not be written whole, and why
     std::string shortData;      // the first file the cabinet gave less data for than it records
     std::string readFailure;    // why the cabinet could not be read, when a read failed
+    DWORD writeError = 0, readError = 0, openError = 0;  // the system's errors behind them
     std::size_t files = 0;
     unsigned long long bytes = 0;
     bool empty = false;         // read whole, and no file in it: damaged
@@ -60,13 +61,17 @@ FNOPEN(OpenCabinet) {
     if (oflag & (_O_WRONLY | _O_RDWR | _O_CREAT)) return -1;  // FDI only ever reads here
     HANDLE file = Fs().create(Widen(pszFile).c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN);
-    return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(file);
+    if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<INT_PTR>(file);
+    if (active) active->openError = GetLastError();
+    return -1;
 }
 
 // FDI does not look at a failed read everywhere either (Wine's then goes on with what
 // the buffer held, names included), so a failed read or seek fails the cabinet here.
 void NoteReadFailure() {
-    if (active && active->readFailure.empty()) active->readFailure = ErrorText(GetLastError());
+    if (!active || !active->readFailure.empty()) return;
+    active->readError = GetLastError();
+    active->readFailure = ErrorText(active->readError);
 }
 
 FNREAD(ReadCallback) {
@@ -76,8 +81,10 @@ FNREAD(ReadCallback) {
     return static_cast<UINT>(-1);
 }
 
-void NoteWriteFailure(Extraction& run, const std::string& why) {
-    if (run.writeFailure.empty()) run.writeFailure = log_phrase::kCannotWrite + run.outputName + ": " + why;
+void NoteWriteFailure(Extraction& run, DWORD error, const std::string& about = "") {
+    if (!run.writeFailure.empty()) return;
+    run.writeError = error;
+    run.writeFailure = log_phrase::kCannotWrite + run.outputName + ": " + about + ErrorText(error);
 }
 
 FNWRITE(WriteCallback) {
@@ -85,7 +92,7 @@ FNWRITE(WriteCallback) {
     BOOL ok = Fs().write(reinterpret_cast<HANDLE>(hf), pv, cb, &done);
     if (active && reinterpret_cast<HANDLE>(hf) == active->output) {
         active->written += done;
-        if (!ok || done != cb) NoteWriteFailure(*active, ErrorText(ok ? ERROR_DISK_FULL : GetLastError()));
+        if (!ok || done != cb) NoteWriteFailure(*active, ok ? ERROR_DISK_FULL : GetLastError());
     }
     return ok && done == cb ? done : static_cast<UINT>(-1);
 }
@@ -140,7 +147,7 @@ INT_PTR StartFile(Extraction& run, const FDINOTIFICATION* note) {
                                         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     run.output = run.stage->Create(target, attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
     if (run.output == INVALID_HANDLE_VALUE) {
-        NoteWriteFailure(run, ErrorText(GetLastError()));
+        NoteWriteFailure(run, GetLastError());
         return -1;
     }
     return reinterpret_cast<INT_PTR>(run.output);
@@ -153,11 +160,11 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     FILETIME local, stamp;
     if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
         !Fs().setTimes(file, &stamp))
-        NoteWriteFailure(run, log_phrase::kCannotSetTime + ErrorText(GetLastError()));
+        NoteWriteFailure(run, GetLastError(), log_phrase::kCannotSetTime);
     // On the disk before it can be named in the content: after a power cut a name may
     // stay while data that was never flushed is gone.
-    if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
-    if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, ErrorText(GetLastError()));
+    if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, GetLastError());
+    if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, GetLastError());
     // Every write went through and the file is still short: the cabinet's data ended
     // early (a block that failed its checksum gives none), which is damage, not the disk.
     if (run.writeFailure.empty() && run.written != run.expected && run.shortData.empty())
@@ -196,7 +203,7 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
            run.shortData.empty() && run.readFailure.empty();
 }
 
-const char* Reason(const ERF& error) {
+const char* FdiReason(const ERF& error) {
     switch (error.erfOper) {
         case FDIERROR_CABINET_NOT_FOUND: return "cannot open the cabinet";
         case FDIERROR_NOT_A_CABINET: return "not a cabinet";
@@ -228,30 +235,29 @@ std::string Refusal(const std::string& name, const NameCheck& check, const char*
     }
 }
 
-// Why a cabinet was not put in place, as the log and the run record say it: a refusal
-// starts with log_phrase::kRefused.
-std::string WhyNotUnpacked(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
-                           const char* destination) {
-    if (!run.refusedName.empty()) return Refusal(run.refusedName, run.refusal, destination);
-    if (run.empty) return log_phrase::kHoldsNoFile;
-    if (!run.overlongName.empty())
-        return log_phrase::kRefused + ("the name '" + run.overlongName) + log_phrase::kTooLong;
-    if (!run.readFailure.empty()) return log_phrase::kCannotRead + run.readFailure;
-    if (!run.writeFailure.empty()) return run.writeFailure;
-    if (!run.shortData.empty()) return log_phrase::kDamaged + run.shortData;
-    if (!read) return Reason(error);
-    if (commit.failedTarget.empty()) return commit.reason;
-    return log_phrase::kCannotReplace + Narrow(commit.failedTarget) + ": " + commit.reason;
+// Why a cabinet was not put in place, as the log and the run record say it.
+Failure WhyNotUnpacked(const Extraction& run, const ERF& error, bool read, const CabinetStage::Outcome& commit,
+                       const char* destination) {
+    const Reason refused{CORVANE_REASON_REFUSED}, damaged{CORVANE_REASON_DAMAGED};
+    if (!run.refusedName.empty()) return {Refusal(run.refusedName, run.refusal, destination), refused};
+    if (run.empty) return {log_phrase::kHoldsNoFile, damaged};
+    if (!run.overlongName.empty()) return {log_phrase::kRefused + ("the name '" + run.overlongName) + log_phrase::kTooLong, refused};
+    if (!run.readFailure.empty()) return {log_phrase::kCannotRead + run.readFailure, SystemReason(run.readError)};
+    if (!run.writeFailure.empty()) return {run.writeFailure, SystemReason(run.writeError)};
+    if (!run.shortData.empty()) return {log_phrase::kDamaged + run.shortData, damaged};
+    if (!read) return {FdiReason(error), error.erfOper == FDIERROR_CABINET_NOT_FOUND ? SystemReason(run.openError) : damaged};
+    if (commit.failedTarget.empty()) return {commit.reason, SystemReason(commit.error)};
+    return {log_phrase::kCannotReplace + Narrow(commit.failedTarget) + ": " + commit.reason, SystemReason(commit.error)};
 }
 
 // The log's entry: what was unpacked, or why not and what that left in the content.
-std::string LogValue(const Extraction& run, const std::string& why, const CabinetStage::Outcome& commit,
+std::string LogValue(const Extraction& run, const Failure& why, const CabinetStage::Outcome& commit,
                      const char* destination) {
     if (commit.committed)
         return std::to_string(run.files) + (run.files == 1 ? log_phrase::kFile : log_phrase::kFiles) +
                Said().unpackedInto + destination + ", " + std::to_string(run.bytes) + " bytes";
-    if (why.rfind(log_phrase::kRefused, 0) == 0) return why;
-    std::string value = Said().failedWith + why;
+    if (why.reason.code == CORVANE_REASON_REFUSED) return why.text;
+    std::string value = Said().failedWith + why.text;
     return value + (commit.restored ? Said().nothingReplaced : log_phrase::kNotAllPutBack);
 }
 
@@ -284,10 +290,10 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
     run.cabinet = cabinet;
     run.destination = DestinationFolder(destination);
     if (run.destination.empty()) return 0;
-    std::string unsettled = SettleOnce(run.destination);
-    if (!unsettled.empty()) {
-        LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + Said().failedWith + unsettled + Said().nothingReplaced);
-        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, unsettled, 0, 0, 1);
+    if (Failure unsettled = SettleOnce(run.destination)) {
+        LogEntry(log_phrase::kInstallCab,
+                 std::string(cabinet) + ": " + Said().failedWith + unsettled.text + Said().nothingReplaced);
+        RecordEvent(CORVANE_NOT_UNPACKED, cabinet, unsettled.text, 0, 0, 1, unsettled.reason);
         return 0;
     }
 
@@ -305,16 +311,19 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
         run.secondPass = true;
         MakeFolders(run.destination, 3);
         run.stage = std::make_unique<CabinetStage>(run.destination);
-        if (DWORD unusable = run.stage->Unusable()) run.writeFailure = log_phrase::kCannotStage + ErrorText(unusable);
+        if (DWORD unusable = run.stage->Unusable()) {
+            run.writeError = unusable;
+            run.writeFailure = log_phrase::kCannotStage + ErrorText(unusable);
+        }
         read = run.writeFailure.empty() && RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
     CabinetStage::Outcome commit;
     if (read) commit = run.stage->Commit();
     run.stage.reset();  // a failed read discards what was staged
-    std::string why = commit.committed ? "" : WhyNotUnpacked(run, error, read, commit, destination);
+    Failure why = commit.committed ? Failure() : WhyNotUnpacked(run, error, read, commit, destination);
     LogEntry(log_phrase::kInstallCab, std::string(cabinet) + ": " + LogValue(run, why, commit, destination));
     if (commit.committed) RecordEvent(CORVANE_UNPACKED, cabinet, "", run.files, run.bytes);
-    else RecordEvent(CORVANE_NOT_UNPACKED, cabinet, why, 0, 0, commit.restored);
+    else RecordEvent(CORVANE_NOT_UNPACKED, cabinet, why.text, 0, 0, commit.restored, why.reason);
     return commit.committed ? 1 : 0;
 }

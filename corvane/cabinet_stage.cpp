@@ -121,9 +121,16 @@ bool CabinetStage::MoveStaged(File& file, const std::wstring& staged, const std:
     return Fs().move(LongPath(staged).c_str(), to.c_str(), 0) != FALSE;
 }
 
-bool CabinetStage::Fail(const std::wstring& target, const std::string& reason, Outcome& outcome) {
+bool CabinetStage::Fail(const std::wstring& target, DWORD error, Outcome& outcome, const std::string& about) {
     outcome.failedTarget = target;
-    outcome.reason = reason;
+    outcome.error = error;
+    outcome.reason = about + ErrorText(error);
+    return false;
+}
+
+bool CabinetStage::InTheWay(const std::wstring& target, const char* what, Outcome& outcome) {
+    Fail(target, ERROR_ALREADY_EXISTS, outcome);
+    outcome.reason = std::string("a ") + what + " of that name is in the way";
     return false;
 }
 
@@ -142,8 +149,8 @@ bool CabinetStage::MakeFoldersAbove(const std::wstring& folder, Outcome& outcome
         }
         DWORD error = GetLastError();
         DWORD attributes = Fs().attributes(level.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return Fail(level, ErrorText(error), outcome);
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(level, "a file of that name is in the way", outcome);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return Fail(level, error, outcome);
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return InTheWay(level, "file", outcome);
         known.exists = true;
     }
     return true;
@@ -155,7 +162,7 @@ bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcom
     if (!MakeFoldersAbove(path, outcome)) return false;
     if (folder.arrivesWhole) {
         if (!Fs().move(LongPath(WithoutSlash(folder.stage)).c_str(), WithoutSlash(path).c_str(), 0))
-            return Fail(WithoutSlash(path), ErrorText(GetLastError()), outcome);
+            return Fail(WithoutSlash(path), GetLastError(), outcome);
         std::vector<std::size_t> moved;
         for (const auto& entry : folder.staged) moved.push_back(entry.second);
         for (std::size_t i : moved) files_[i].placed = true;
@@ -171,7 +178,7 @@ bool CabinetStage::CommitFolder(const std::wstring& path, Folder& folder, Outcom
     }
     if (!folder.exists) {
         if (!(folder.planned & FILE_ATTRIBUTE_DIRECTORY))
-            return Fail(WithoutSlash(path), "a file of that name is in the way", outcome);
+            return InTheWay(WithoutSlash(path), "file", outcome);
         folder.exists = true;
     }
     for (const auto& entry : folder.staged)
@@ -212,7 +219,7 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
     journal_ = folder_ + kJournalName + Hex(area_->commits++);
     DWORD error = journal.Write(journal_);
     if (!error) return true;
-    return Fail(L"", "cannot write the commit's journal: " + ErrorText(error), outcome);
+    return Fail(L"", error, outcome, "cannot write the commit's journal: ");
 }
 
 // The folders above target folder `path` that are not there yet: the commit makes them,
@@ -231,7 +238,7 @@ void CabinetStage::PlanFoldersAbove(const std::wstring& path, std::set<std::wstr
 // The identity of a folder of the stage could not be read: the journal could not tell
 // the folder apart after a move, so the commit does not begin.
 bool CabinetStage::StageUnknown(Outcome& outcome) {
-    return Fail(L"", "cannot read what the staging folder is: " + ErrorText(GetLastError()), outcome);
+    return Fail(L"", GetLastError(), outcome, "cannot read what the staging folder is: ");
 }
 
 bool CabinetStage::EndJournal() {
@@ -247,17 +254,17 @@ bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
     DWORD error = file.aheadError;
     if (!error && MoveStaged(file, staged, target)) return NotePlaced(file, staged);
     if (!error) error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Fail(target, ErrorText(error), outcome);
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return Fail(target, error, outcome);
     // An old file: set it aside (to be put back if the commit is undone), then move in.
     DWORD attributes = Fs().attributes(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail(target, "a folder of that name is in the way", outcome);
+        return InTheWay(target, "folder", outcome);
     std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
     if (!folder.backups) folder.backups = Fs().makeDirectory(LongPath(backups).c_str()) != FALSE;
-    if (!Fs().move(target.c_str(), LongPath(backup).c_str(), 0)) return Fail(target, ErrorText(GetLastError()), outcome);
+    if (!Fs().move(target.c_str(), LongPath(backup).c_str(), 0)) return Fail(target, GetLastError(), outcome);
     undo_.push_back([target, backup] { return Fs().move(LongPath(backup).c_str(), target.c_str(), 0) != FALSE; });
     backups_.push_back(backup);
-    if (!MoveStaged(file, staged, target)) return Fail(target, ErrorText(GetLastError()), outcome);
+    if (!MoveStaged(file, staged, target)) return Fail(target, GetLastError(), outcome);
     return NotePlaced(file, staged);
 }
 
@@ -319,7 +326,7 @@ CabinetStage::Outcome CabinetStage::Commit() {
     // Complete only once the journal is gone: one left behind would have the commit rolled
     // back by whoever finds it, so a journal that cannot go undoes the commit now.
     if (complete && !EndJournal())
-        complete = Fail(L"", "cannot end the commit's journal: " + ErrorText(GetLastError()), outcome);
+        complete = Fail(L"", GetLastError(), outcome, "cannot end the commit's journal: ");
     if (!complete) {
         for (auto step = undo_.rbegin(); step != undo_.rend(); ++step)
             if (!(*step)()) outcome.restored = false;

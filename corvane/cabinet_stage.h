@@ -49,6 +49,7 @@ public:
         bool committed = false;
         std::wstring failedTarget;  // the file or folder that could not be put in place, if any
         std::string reason;         // why
+        DWORD error = 0;            // the system's error behind it
         bool restored = true;       // false when a step could not be undone
     };
     // Puts every staged file in place, all or nothing.
@@ -82,7 +83,8 @@ private:
     bool PlaceFile(Folder& folder, File& file, Outcome& outcome);
     bool NotePlaced(File& file, const std::wstring& staged);
     void RenameAheadIntoExistingFolders();
-    bool Fail(const std::wstring& target, const std::string& reason, Outcome& outcome);
+    bool Fail(const std::wstring& target, DWORD error, Outcome& outcome, const std::string& about = "");
+    bool InTheWay(const std::wstring& target, const char* what, Outcome& outcome);
     bool MoveStaged(File& file, const std::wstring& staged, const std::wstring& to);
     void Discard(bool keepStaged = false);
 

@@ -189,7 +189,9 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, RollBackReport& re
         return untrusted("its journal names a path through " + Narrow(link) + ", a link or other reparse point, which "
                          "no commit does");
     auto fail = [&report](const std::wstring& what, DWORD error) {
-        if (report.why.empty()) report.why = Failed(what, error);
+        if (!report.why.empty()) return;
+        report.why = Failed(what, error);
+        report.error = error;
     };
     for (const File& file : resolved.files) {
         std::wstring staged = stage + file.staged, backup = stage + file.backup;

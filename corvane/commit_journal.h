@@ -46,6 +46,7 @@ struct CommitJournal {
     struct RollBackReport {
         bool trusted = true;     // false: the journal is not this folder's commit, and nothing was touched
         std::string why;         // what could not be undone, or why the journal is not trusted
+        DWORD error = 0;         // the system's error behind what could not be undone
         std::size_t undone = 0;  // the targets this pass moved back
     };
     // Undoes what of the commit reached the content by reversing its moves: each new file

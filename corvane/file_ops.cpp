@@ -45,7 +45,7 @@ bool RunningUnderWine() {
 // (8.0) resolves a link in RemoveDirectory and removes the target when that is empty,
 // so there the link is left in place rather than risk anything outside the tree.
 bool RemoveLink(const std::wstring& path) {
-    if (RunningUnderWine()) return false;
+    if (RunningUnderWine()) return SetLastError(ERROR_NOT_SUPPORTED), false;
     return Fs().removeDirectory(LongPath(path).c_str()) != 0;
 }
 
@@ -62,13 +62,15 @@ bool IsVolumeRoot(const std::string& path) {
 // Deletes one file, read-only or not; never a directory.
 bool DeleteOneFile(const std::wstring& path) {
     DWORD attributes = Fs().attributes(LongPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return SetLastError(ERROR_ACCESS_DENIED), false;
     return DeleteEvenReadOnly(path);
 }
 
 // Paths below the tree may be longer than a plain path allows (a tree renamed to a
-// longer name keeps its deepest files), so each goes whole to the system.
-bool RemoveTree(const std::wstring& dir, bool removeSelf) {
+// longer name keeps its deepest files), so each goes whole to the system. `error` gets
+// the system's reason for the first entry that did not go.
+bool RemoveTree(const std::wstring& dir, bool removeSelf, DWORD& error) {
     bool allGone = true;
     WIN32_FIND_DATAW entry;
     {
@@ -82,65 +84,68 @@ bool RemoveTree(const std::wstring& dir, bool removeSelf) {
             if (IsLink(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
                 gone = RemoveLink(path);
             else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                gone = RemoveTree(path, true);
+                gone = RemoveTree(path, true, error);
             else
                 gone = DeleteOneFile(path);
+            if (!gone && !error) error = GetLastError();
             allGone = allGone && gone;
         }
     }
     if (!removeSelf) return allGone;
     std::wstring whole = LongPath(dir);
     ClearReadOnly(whole, Fs().attributes(whole.c_str()));
-    return Fs().removeDirectory(whole.c_str()) && allGone;
+    bool gone = Fs().removeDirectory(whole.c_str()) != FALSE;
+    if (!gone && !error) error = GetLastError();
+    return gone && allGone;
 }
 
-// Copies `source` into `copy`, all of it, with the source's time; "" or the reason.
-std::string CopyWhole(const std::wstring& source, const std::wstring& copy) {
+// Copies `source` into `copy`, all of it, with the source's time.
+Failure CopyWhole(const std::wstring& source, const std::wstring& copy) {
     FsHandle from(Fs().create(source.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN));
-    if (!from.Valid()) return "cannot read the source: " + ErrorText(GetLastError());
+    if (!from.Valid()) return SystemFailure(GetLastError(), "cannot read the source: ");
     FsHandle to(Fs().create(copy.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN));
-    if (!to.Valid()) return "cannot create the copy: " + ErrorText(GetLastError());
+    if (!to.Valid()) return SystemFailure(GetLastError(), "cannot create the copy: ");
     static char buffer[1 << 16];
     for (;;) {
         DWORD got = 0, put = 0;
-        if (!Fs().read(from.Get(), buffer, sizeof buffer, &got)) return "cannot read the source: " + ErrorText(GetLastError());
+        if (!Fs().read(from.Get(), buffer, sizeof buffer, &got))
+            return SystemFailure(GetLastError(), "cannot read the source: ");
         if (got == 0) break;
-        if (!Fs().write(to.Get(), buffer, got, &put)) return ErrorText(GetLastError());
-        if (put != got) return ErrorText(ERROR_DISK_FULL);
+        if (!Fs().write(to.Get(), buffer, got, &put)) return SystemFailure(GetLastError());
+        if (put != got) return SystemFailure(ERROR_DISK_FULL);
     }
     // On the disk before it replaces the old file: a copy named in place but never flushed
     // could read as no version at all after a power cut.
-    if (!Fs().flush(to.Get())) return ErrorText(GetLastError());
+    if (!Fs().flush(to.Get())) return SystemFailure(GetLastError());
     FILETIME stamp;
     if (!Fs().times(from.Get(), &stamp) || !Fs().setTimes(to.Get(), &stamp))
-        return "cannot give the copy the source's time: " + ErrorText(GetLastError());
-    if (!to.Close()) return ErrorText(GetLastError());
-    return "";
+        return SystemFailure(GetLastError(), "cannot give the copy the source's time: ");
+    if (!to.Close()) return SystemFailure(GetLastError());
+    return {};
 }
 
 // Copies `source` over `target` through this process's staging folder in the target's
-// folder, which is settled first; "" or the reason.
-std::string CopyThroughStage(const std::wstring& source, const std::wstring& target) {
+// folder, which is settled first.
+Failure CopyThroughStage(const std::wstring& source, const std::wstring& target) {
     std::wstring folder = target.substr(0, target.find_last_of(L"\\/") + 1);
-    std::string unsettled = SettleOnce(folder);
-    if (!unsettled.empty()) return unsettled;
+    if (Failure unsettled = SettleOnce(folder)) return unsettled;
     DWORD attributes = Fs().attributes(LongPath(target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "a folder of that name is in the way";
+        return {"a folder of that name is in the way", SystemReason(ERROR_ALREADY_EXISTS)};
     StageArea* stage = OpenStage(folder);
-    if (!stage) return log_phrase::kCannotStage + ErrorText(GetLastError());
+    if (!stage) return SystemFailure(GetLastError(), log_phrase::kCannotStage);
     wchar_t number[20];
     std::swprintf(number, 20, L"copy%zx", stage->copies++);
     std::wstring copy = LongPath(StageFolderOf(folder) + number);
-    std::string failure = CopyWhole(source, copy);
-    if (failure.empty()) {
+    Failure failure = CopyWhole(source, copy);
+    if (!failure) {
         ClearReadOnly(target, attributes);
         if (!Fs().move(copy.c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING))
-            failure = "cannot replace it: " + ErrorText(GetLastError());
+            failure = SystemFailure(GetLastError(), "cannot replace it: ");
     }
-    if (!failure.empty()) Fs().remove(copy.c_str());
+    if (failure) Fs().remove(copy.c_str());
     return failure;
 }
 
@@ -176,15 +181,16 @@ int FileLocked(const char* host, const char* path) {
 int SafeDeleteFile(const char* path) {
     if (Empty(path)) return 0;
     bool deleted = DeleteOneFile(Widen(path));
+    Reason reason = deleted ? Reason() : SystemReason(GetLastError());
     LogEntry(log_phrase::kSafeDeleteFile, std::string(path) + (deleted ? Said().deleted : log_phrase::kNotDeleted));
-    RecordEvent(CORVANE_FILE_DELETED, path, "", 0, 0, deleted);
+    RecordEvent(CORVANE_FILE_DELETED, path, "", 0, 0, deleted, reason);
     return deleted ? 1 : 0;
 }
 
 int RemoveFile(const char* dir, const char* pattern) {
     if (Empty(dir) || Empty(pattern) || std::strpbrk(pattern, "\\/:")) return 0;
     std::wstring folder = Widen(dir);
-    if (!SettleOnce(Join(folder, L"")).empty()) return 0;
+    if (SettleOnce(Join(folder, L""))) return 0;
     WIN32_FIND_DATAW entry;
     int deleted = 0, failed = 0;
     {
@@ -212,9 +218,10 @@ int RemoveDirTree(const char* dir, int removeSelf) {
         return 1;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0);
+    DWORD error = 0;
+    bool removed = IsLink(attributes) ? removeSelf && RemoveLink(folder) : RemoveTree(folder, removeSelf != 0, error);
     LogEntry(log_phrase::kRemoveDirTree, std::string(dir) + (removed ? Said().removed : log_phrase::kNotAllRemoved));
-    RecordEvent(CORVANE_TREE_REMOVED, dir, "", 1, 0, removed);
+    RecordEvent(CORVANE_TREE_REMOVED, dir, "", 1, 0, removed, removed ? Reason() : SystemReason(error));
     return removed ? 1 : 0;
 }
 
@@ -226,11 +233,11 @@ int CopyCreateFile(const char* source, const char* destination) {
     std::wstring target = Widen(destination);
     bool over = Fs().attributes(LongPath(target).c_str()) != INVALID_FILE_ATTRIBUTES;
     MakeFolders(target, 3);
-    std::string failure = CopyThroughStage(Widen(source), target);
+    Failure failure = CopyThroughStage(Widen(source), target);
     std::string outcome = std::string(source) + " -> " + destination;
-    if (!failure.empty()) outcome += Said().copyFailed + failure + Said().oldFileKept;
+    if (failure) outcome += Said().copyFailed + failure.text + Said().oldFileKept;
     else outcome += over ? Said().copiedOver : Said().copied;
     LogEntry(log_phrase::kCopyCreateFile, outcome);
-    RecordEvent(CORVANE_FILE_COPIED, destination, failure, 0, 0, failure.empty());
-    return failure.empty() ? 1 : 0;
+    RecordEvent(CORVANE_FILE_COPIED, destination, failure.text, 0, 0, !failure, failure.reason);
+    return failure ? 0 : 1;
 }

@@ -82,6 +82,7 @@ struct Settling {
     CorvaneSettled what = CORVANE_STAGING_REMOVED;
     unsigned long long undone = 0;  // targets a rollback put back
     std::string why;                // why it is kept
+    Reason reason;                  // ... for the record
 };
 
 // Rolls back the commits whose journals the owned staging folder `stage` holds, the last
@@ -96,7 +97,8 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
         CommitJournal::Reading reading = CommitJournal::Read(path, journal);
         if (reading == CommitJournal::Reading::Unreadable) {
             settling.what = CORVANE_COMMIT_ROLLED_BACK;
-            settling.why = "its journal cannot be read: " + ErrorText(GetLastError());
+            settling.reason = SystemReason(GetLastError());
+            settling.why = "its journal cannot be read: " + ErrorText(settling.reason.error);
             return false;
         }
         if (reading == CommitJournal::Reading::Whole) {
@@ -106,6 +108,7 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
             if (!undone) {
                 settling.why = report.why;
                 settling.what = report.trusted ? CORVANE_COMMIT_ROLLED_BACK : CORVANE_COMMIT_NOT_TRUSTED;
+                settling.reason = report.trusted ? SystemReason(report.error) : Reason{CORVANE_REASON_UNSETTLED};
                 return false;
             }
             settling.what = CORVANE_COMMIT_ROLLED_BACK;
@@ -114,7 +117,8 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
         // ever removed once nothing is left to undo.
         if (!Fs().remove(LongPath(path).c_str())) {
             settling.what = CORVANE_COMMIT_ROLLED_BACK;
-            settling.why = "its journal cannot be removed: " + ErrorText(GetLastError());
+            settling.reason = SystemReason(GetLastError());
+            settling.why = "its journal cannot be removed: " + ErrorText(settling.reason.error);
             return false;
         }
     }
@@ -144,6 +148,7 @@ Settling SettleStage(const std::wstring& stage) {
         DWORD error = GetLastError();
         settling.state = error == ERROR_SHARING_VIOLATION ? FolderState::Held : FolderState::Unsettled;
         settling.why = "it cannot be taken over: " + ErrorText(error);
+        settling.reason = SystemReason(error);
         return settling;
     }
     if (!RollBackJournals(stage, settling)) {
@@ -172,7 +177,8 @@ void Report(const std::wstring& path, const Settling& settling) {
                   (settling.why.empty() ? "" : " (" + settling.why + ")");
     bool settled = settling.state == FolderState::Settled;
     LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
-    RecordEvent(CORVANE_LEFTOVER, Narrow(path), settling.why, settling.what, settling.undone, settled);
+    RecordEvent(CORVANE_LEFTOVER, Narrow(path), settling.why, settling.what, settling.undone, settled,
+                settled ? Reason() : settling.reason);
 }
 
 // An earlier build made the marker's copy beside it ("NAME.~ck<hex>"): one nobody holds
@@ -201,12 +207,12 @@ FolderState SettleFolder(const std::wstring& folder) {
     return state;
 }
 
-std::string SettleOnce(const std::wstring& folder) {
-    if (OwnStage(StageFolderOf(folder))) return "";
+Failure SettleOnce(const std::wstring& folder) {
+    if (OwnStage(StageFolderOf(folder))) return {};
     switch (SettleFolder(folder)) {
-        case FolderState::Settled: return "";
-        case FolderState::Held: return log_phrase::kHeldThere;
+        case FolderState::Settled: return {};
+        case FolderState::Held: return {log_phrase::kHeldThere, {CORVANE_REASON_BUSY}};
         case FolderState::Unsettled: break;
     }
-    return log_phrase::kUnsettledThere;
+    return {log_phrase::kUnsettledThere, {CORVANE_REASON_UNSETTLED}};
 }

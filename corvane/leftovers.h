@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "run_record.h"
+
 enum class FolderState {
     Settled,    // nothing a stopped setup left is there (any more)
     Held,       // a live setup works there (or settles it now): nobody else may
@@ -21,6 +23,5 @@ enum class FolderState {
 FolderState SettleFolder(const std::wstring& folder);
 
 // Settles `folder` once a run, before this process begins its work there (it settled it
-// when it made its staging folder there): "" when it may be worked in, else why not, as
-// the log says it.
-std::string SettleOnce(const std::wstring& folder);
+// when it made its staging folder there): no failure when it may be worked in, else why not.
+Failure SettleOnce(const std::wstring& folder);

@@ -53,7 +53,8 @@ int _InitSkript(const char* scriptFile, char* scriptDir, char* componentDir, cha
     if (*problem) LogEntry(log_phrase::kInitSkript, log_phrase::kError + std::string(problem));
     ClearRunRecord();
     runStarted = GetTickCount64();
-    RecordEvent(CORVANE_RUN_OPENED, run.settings.scriptFile, problem);
+    RecordEvent(CORVANE_RUN_OPENED, run.settings.scriptFile, problem, 0, 0, 0,
+                Reason{*problem ? CORVANE_REASON_SCRIPT : CORVANE_REASON_NONE});
     return run.settings.scriptFound && fits ? 1 : 0;
 }
 

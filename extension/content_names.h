@@ -1,4 +1,5 @@
-// The names of the shared content: directories, files and log tags.
+// The names of the shared content: directories and files, and what its log entries say
+// (their tags are the decisions of host/decisions.h).
 #pragma once
 
 namespace content {
@@ -23,19 +24,7 @@ constexpr const char* kStandaloneCommand = "?EXIT";
 // Words that stop the update when the upper-cased command text contains them, in order.
 constexpr const char* kStopWords[] = {"DIAG", "NETMODE", "WS"};
 
-constexpr const char* kTagLockRefused = "_FindAlmanorSemaphore()";
-constexpr const char* kTagUpToDate = "_FindKordalin()";
-constexpr const char* kTagNoRoot = "_FindDestinationRoot()";
-constexpr const char* kTagPathTooLong = "_BuildContentPath()";
-constexpr const char* kTagNoModuleVersion = "_GetModuleVersion()";
-constexpr const char* kTagSetAside = "_SetAsideContent()";
-constexpr const char* kTagRestore = "_RestoreContent()";
-constexpr const char* kTagKeepPackage = "_KeepPackage()";
-constexpr const char* kTagLockUnusable = "_OpenAlmanorSemaphore()";
-constexpr const char* kTagSearchFailed = "_FindPackages()";
-constexpr const char* kTagUnsettled = "_SettleContent()";
-
-// What the entries of kTagRestore say, also read by the setup host for its sentence.
+// What the entries of a restored subdirectory say.
 constexpr const char* kPutBack = ": put back as it was";
 constexpr const char* kNotPutBack = ": could not be put back";
 constexpr const char* kLeftByEarlierSetup = "found set aside by an earlier setup that did not finish";

@@ -6,6 +6,7 @@
 #include "content_names.h"
 #include "content_set_aside.h"
 #include "host/corvane.h"
+#include "host/decisions.h"
 #include "log_entry.h"
 #include "platform/platform.h"
 
@@ -37,7 +38,7 @@ bool ListPackages(const char* contentDir, platform::DirectorySearch& search, CMe
             OrderKey(key, path);
             packages.AppendValue(key, path);
         } else {
-            Log(content::kTagPathTooLong, search.Name());
+            Log(decision::kPathTooLong, search.Name());
             allNamed = false;
         }
     }
@@ -48,7 +49,7 @@ bool ListPackages(const char* contentDir, platform::DirectorySearch& search, CMe
 void LogSearchFailure(const char* searchPath, unsigned error) {
     char reason[CORVANE_TEXT_SIZE];
     platform::ErrorText(error, reason, sizeof reason);
-    LogJoined(content::kTagSearchFailed, {searchPath, ": the folder could not be searched (", reason,
+    LogJoined(decision::kSearchFailed, {searchPath, ": the folder could not be searched (", reason,
                                           "); nothing unpacked"});
 }
 
@@ -61,7 +62,7 @@ bool InstallPackage(const char* contentDir, const char* package) {
 }
 
 void KeepBehind(const char* package, const char* pending) {
-    LogJoined(content::kTagKeepPackage,
+    LogJoined(decision::kKeepPackage,
               {package, ": not unpacked, it stays for the next run to follow ", FileNameOf(pending)});
 }
 

@@ -3,6 +3,7 @@
 #include "bounded_text.h"
 #include "content_names.h"
 #include "host/corvane.h"
+#include "host/decisions.h"
 #include "log_entry.h"
 #include "platform/platform.h"
 
@@ -35,18 +36,20 @@ MoveResult MoveOverDiscarded(const char* from, const char* to) {
 
 // The old tree goes back. What a failed unpack left in the subdirectory is first renamed
 // out of the way in one step, so that it is never taken for a base package in place.
-// `why` and `whyTail` say, joined, why the old tree goes back.
-bool PutBack(const SubdirectoryPaths& paths, const char* why, const char* whyTail = "") {
+// `why` and `whyTail` say, joined, why the old tree goes back; `earlier`: an earlier setup
+// left it set aside.
+bool PutBack(const SubdirectoryPaths& paths, bool earlier, const char* why, const char* whyTail = "") {
     MoveResult moved = platform::MovePath(paths.setAside, paths.current);
     if (moved == MoveResult::TargetExists && MoveOverDiscarded(paths.current, paths.discard) == MoveResult::Moved) {
         RemoveDirTree(paths.discard, 1);
         moved = platform::MovePath(paths.setAside, paths.current);
     }
     if (moved == MoveResult::Moved) {
-        LogJoined(content::kTagRestore, {paths.current, content::kPutBack, " (", why, whyTail, ")"});
+        LogJoined(earlier ? decision::kEarlierPutBack : decision::kPutBack,
+                  {paths.current, content::kPutBack, " (", why, whyTail, ")"});
         return true;
     }
-    LogJoined(content::kTagRestore, {paths.setAside, content::kNotPutBack, " (", why, whyTail,
+    LogJoined(earlier ? decision::kEarlierNotPutBack : decision::kNotPutBack, {paths.setAside, content::kNotPutBack, " (", why, whyTail,
                                      "); the old content stays there and the next run puts it back"});
     return false;
 }
@@ -68,21 +71,21 @@ bool RecoverSubdirectory(const char* contentDir) {
     // back when the lock was asked for): the package is in place, the old tree goes.
     if (platform::IsDirectory(paths.current)) {
         RemoveDirTree(paths.setAside, 1);
-        LogJoined(content::kTagRestore, {paths.setAside, ": ", content::kBaseWasInPlace});
+        LogJoined(decision::kEarlierRemoved, {paths.setAside, ": ", content::kBaseWasInPlace});
         return true;
     }
-    return PutBack(paths, content::kLeftByEarlierSetup);
+    return PutBack(paths, true, content::kLeftByEarlierSetup);
 }
 
 bool ReplaceSubdirectory(const char* contentDir, const char* package) {
     SubdirectoryPaths paths(contentDir);
     if (!paths.built) {
-        Log(content::kTagPathTooLong, content::kSetAsideDir);
+        Log(decision::kPathTooLong, content::kSetAsideDir);
         return false;
     }
     MoveResult setAside = platform::MovePath(paths.current, paths.setAside);
     if (setAside != MoveResult::Moved && setAside != MoveResult::SourceMissing) {
-        LogJoined(content::kTagSetAside, {paths.current, ": could not be set aside as ", content::kSetAsideDir, " (",
+        LogJoined(decision::kNotSetAside, {paths.current, ": could not be set aside as ", content::kSetAsideDir, " (",
                                           WhyNotSetAside(setAside), "), so ", FileNameOf(package), " is not unpacked"});
         return false;
     }
@@ -94,7 +97,7 @@ bool ReplaceSubdirectory(const char* contentDir, const char* package) {
         return true;
     }
     if (hadOld) {
-        PutBack(paths, FileNameOf(package), " is not in place");
+        PutBack(paths, false, FileNameOf(package), " is not in place");
     } else if (platform::IsDirectory(paths.current) &&
                MoveOverDiscarded(paths.current, paths.discard) == MoveResult::Moved) {
         RemoveDirTree(paths.discard, 1);  // there was none before: what a failed unpack left goes

@@ -6,6 +6,7 @@
 #include "content_packages.h"
 #include "content_set_aside.h"
 #include "host/corvane.h"
+#include "host/decisions.h"
 #include "log_entry.h"
 
 namespace {
@@ -27,11 +28,11 @@ bool BuildUpdatePaths(const char* root, const char* componentDir, UpdatePaths& p
     if (!Build(paths.contentDir, root, content::kContentDir) ||
         !Build(lockPath, paths.contentDir, content::kLockFile) ||
         !Build(paths.marker, paths.contentDir, content::kMarkerFile)) {
-        Log(content::kTagPathTooLong, root);
+        Log(decision::kPathTooLong, root);
         return false;
     }
     if (!Build(paths.installedModule, componentDir, content::kInstalledModule)) {
-        Log(content::kTagPathTooLong, componentDir);
+        Log(decision::kPathTooLong, componentDir);
         return false;
     }
     return true;
@@ -52,12 +53,12 @@ bool UpdateLockedContent(const UpdatePaths& paths) {
     // that came with this setup are kept for a run that can read it, rather than being
     // deleted as "not newer".
     if (VerCompare(newVersion, content::kLowestVersion) < 0) {
-        LogJoined(content::kTagNoModuleVersion, {paths.installedModule, ": no file version (missing or without a "
+        LogJoined(decision::kNoModuleVersion, {paths.installedModule, ": no file version (missing or without a "
                                                  "version resource); the packages stay for a later run"});
         return false;
     }
     if (VerCompare(newVersion, installedVersion) <= 0) {
-        Log(content::kTagUpToDate, installedVersion);
+        Log(decision::kUpToDate, installedVersion);
         RemoveFile(paths.contentDir, content::kPackagePattern);
         return true;
     }
@@ -82,7 +83,7 @@ bool UpdateContent(ScriptRun& run) {
     // An empty root would make the content directory relative to wherever the setup runs.
     const char* root = GetDestinationManager()->Get(DEST_ROOT, "");
     if (root[0] == '\0') {
-        Log(content::kTagNoRoot, "empty: shared content left alone");
+        Log(decision::kNoRoot, "empty: shared content left alone");
         return true;
     }
     UpdatePaths paths;
@@ -93,14 +94,14 @@ bool UpdateContent(ScriptRun& run) {
         case LockState::Taken:
             return UpdateLockedContent(paths);
         case LockState::HeldElsewhere:  // that setup updates the content
-            Log(content::kTagLockRefused, paths.contentDir);
+            Log(decision::kLockRefused, paths.contentDir);
             return true;
         case LockState::Unusable:  // nobody can tell whether another setup works here
-            LogJoined(content::kTagLockUnusable, {paths.contentDir, content::kLockFile, ": cannot be opened (",
+            LogJoined(decision::kLockUnusable, {paths.contentDir, content::kLockFile, ": cannot be opened (",
                                                   lock.Why(), "); the content is left alone"});
             return false;
         case LockState::Unsettled:  // the host's log says which commit, and why
-            LogJoined(content::kTagUnsettled, {paths.contentDir, content::kUnsettled});
+            LogJoined(decision::kUnsettled, {paths.contentDir, content::kUnsettled});
             return false;
     }
     return false;

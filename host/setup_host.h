@@ -62,6 +62,17 @@ enum CorvaneSettled {
     CORVANE_COMMIT_NOT_TRUSTED = 3   // kept: its journal is not this folder's commit, left alone
 };
 
+// Why a step failed, beside the text in its detail: for a host to switch on.
+enum CorvaneReason {
+    CORVANE_REASON_NONE = 0,       // it did not fail
+    CORVANE_REASON_SYSTEM = 1,     // the system refused it: the event's error is the system's code
+    CORVANE_REASON_DAMAGED = 2,    // a cabinet damaged, or no cabinet at all
+    CORVANE_REASON_REFUSED = 3,    // a cabinet holding a name that may not be written
+    CORVANE_REASON_UNSETTLED = 4,  // a stopped setup's commit in the folder could not be settled
+    CORVANE_REASON_BUSY = 5,       // another setup works in the folder now
+    CORVANE_REASON_SCRIPT = 6      // the script file cannot be used
+};
+
 typedef struct CorvaneEvent {
     int kind;                 // a CorvaneEventKind
     const char* subject;      // never null
@@ -69,6 +80,8 @@ typedef struct CorvaneEvent {
     unsigned long long count;
     unsigned long long size;
     int flag;
+    int reason;               // a CorvaneReason
+    unsigned long error;      // the system's error code of a CORVANE_REASON_SYSTEM failure, else 0
 } CorvaneEvent;
 
 // The log file a script file names (its LogFile, or the script's path with ".log") in

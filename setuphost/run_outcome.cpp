@@ -2,11 +2,9 @@
 
 #include <cstdio>
 
-#include "extension/content_names.h"
+#include "host/decisions.h"
 
 namespace {
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
@@ -35,22 +33,19 @@ std::string PathOf(const std::string& value) { return value.substr(0, value.find
 
 void RunSummary::Decide(const std::string& tag, const std::string& value) {
     Facts& facts = facts_;
-    if (tag == content::kTagLockRefused) facts.lockHeldIn = value;
-    else if (tag == content::kTagLockUnusable) facts.lockUnusable = value;
-    else if (tag == content::kTagNoRoot) facts.noRoot = value;
-    else if (tag == content::kTagPathTooLong) facts.pathTooLong = value;
-    else if (tag == content::kTagNoModuleVersion) facts.noModuleVersion = PathOf(value);
-    else if (tag == content::kTagUpToDate) facts.upToDate = value;
-    else if (tag == content::kTagSearchFailed) facts.searchFailed = value;
-    else if (tag == content::kTagSetAside) facts.notSetAside = value;
-    else if (tag == content::kTagUnsettled) facts.unsettledDecision = true;
-    else if (tag == content::kTagKeepPackage) ++facts.packagesKept;
-    else if (tag == content::kTagRestore && Contains(value, content::kNotPutBack))
-        facts.notPutBack = value.substr(0, value.find(content::kNotPutBack));
-    else if (tag == content::kTagRestore && Contains(value, content::kLeftByEarlierSetup)) facts.putBackFirst = true;
-    // A base package that was unpacked, and whose old content came back: its files went again.
-    else if (tag == content::kTagRestore && !facts.lastUnpacked.empty() && Contains(value, facts.lastUnpacked))
-        ++facts.packagesUndone;
+    if (tag == decision::kLockRefused) facts.lockHeldIn = value;
+    else if (tag == decision::kLockUnusable) facts.lockUnusable = value;
+    else if (tag == decision::kNoRoot) facts.noRoot = value;
+    else if (tag == decision::kPathTooLong) facts.pathTooLong = value;
+    else if (tag == decision::kNoModuleVersion) facts.noModuleVersion = PathOf(value);
+    else if (tag == decision::kUpToDate) facts.upToDate = value;
+    else if (tag == decision::kSearchFailed) facts.searchFailed = value;
+    else if (tag == decision::kNotSetAside) facts.notSetAside = value;
+    else if (tag == decision::kUnsettled) facts.unsettledDecision = true;
+    else if (tag == decision::kKeepPackage) ++facts.packagesKept;
+    else if (tag == decision::kNotPutBack) facts.notPutBack = PathOf(value);
+    else if (tag == decision::kEarlierNotPutBack) facts.earlierNotPutBack = PathOf(value);
+    else if (tag == decision::kEarlierPutBack) facts.putBackFirst = true;
 }
 
 void RunSummary::Read(const CorvaneEvent& event) {
@@ -65,7 +60,6 @@ void RunSummary::Read(const CorvaneEvent& event) {
         case CORVANE_VERSION_READ: facts.versions.push_back(detail); break;
         case CORVANE_UNPACKED:
             ++facts.packagesUnpacked;
-            facts.lastUnpacked = FileNameOf(subject);
             facts.filesUnpacked += static_cast<unsigned long>(event.count);
             facts.bytesUnpacked += event.size;
             break;
@@ -135,11 +129,11 @@ std::string RunSummary::DescribeFailure(bool dry) const {
         return sentence + ". The old content could not be put back: it is kept in " + facts.notPutBack +
                ", and the next run puts it back before anything else";
     std::string recorded = facts.versions.size() > 1 ? facts.versions[1] : "";
-    if (PackagesApplied() == 0)
+    if (facts.packagesUnpacked == 0)
         return sentence + ", the content is left as it was and " +
                (recorded.empty() ? std::string("no version is recorded yet") : "the recorded version stays " + recorded);
     return sentence + ". " + (dry ? "Would be unpacked before that: " : "Unpacked so far: ") +
-           Plural(PackagesApplied(), "package") + " (" + FilesAndSize() + "); " +
+           Plural(facts.packagesUnpacked, "package") + " (" + FilesAndSize() + "); " +
            (recorded.empty() ? "no version is recorded" : "the recorded version stays " + recorded) +
            " until every package is in place";
 }
@@ -166,8 +160,8 @@ std::string RunSummary::DescribeUpdate(bool dry) const {
     const Facts& facts = facts_;
     if (!facts.noRoot.empty()) return "the script names no destination root: the shared content was left alone";
     if (facts.unsettledDecision && !facts.unsettled.empty()) return DescribeUnsettled();
-    if (facts.versions.empty() && !facts.notPutBack.empty())
-        return "the old content an earlier setup left set aside in " + facts.notPutBack +
+    if (!facts.earlierNotPutBack.empty())
+        return "the old content an earlier setup left set aside in " + facts.earlierNotPutBack +
                " could not be put back: nothing else done, the run failed; run again when nothing holds a file in it";
     if (!facts.pathTooLong.empty())
         return "a path under " + facts.pathTooLong + " would be longer than 259 characters: nothing done, the run failed";

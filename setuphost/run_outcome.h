@@ -25,6 +25,7 @@ private:
         std::string lockHeldIn, lockUnusable, noRoot, pathTooLong, noModuleVersion, upToDate, searchFailed;
         std::string notSetAside;        // why the old subdirectory could not be set aside
         std::string notPutBack;         // where the old subdirectory stays set aside
+        std::string earlierNotPutBack;  // ... when an earlier setup left it so
         bool putBackFirst = false;      // what an earlier setup left set aside was put back
         // A stopped setup's commit: rolled back or finished first, or the one that could not
         // be settled (where, why, and whether another try can settle it).
@@ -34,9 +35,8 @@ private:
         bool unsettledDecision = false;  // the module left the content alone for it
         unsigned long packagesKept = 0; // held back behind the first package not in place
         // The packages.
-        unsigned long packagesUnpacked = 0, filesUnpacked = 0, packagesUndone = 0;
+        unsigned long packagesUnpacked = 0, filesUnpacked = 0;
         unsigned long long bytesUnpacked = 0;
-        std::string lastUnpacked;          // the file name of the package unpacked last
         std::string failed, failedReason;  // the first package not unpacked, and why
         bool failedRestored = true;        // false: not everything it replaced could be put back
         std::string undeleted;             // the first package unpacked but not deleted
@@ -55,7 +55,6 @@ private:
     std::string SettledFirst() const;
     std::string Unpacked(bool dry) const;
     std::string FilesAndSize() const;  // "9 files, 12.1 MB": what the packages unpacked held
-    unsigned long PackagesApplied() const { return facts_.packagesUnpacked - facts_.packagesUndone; }
 
     Facts facts_;
 };

@@ -10,6 +10,7 @@
 
 #include "fakes/scratch_dir.h"
 #include "host/corvane.h"
+#include "host/setup_host.h"
 
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -64,6 +65,15 @@ public:
 private:
     std::string log_;
 };
+
+// The last event of `kind` in the record of the open run; a blank one when there is none.
+inline CorvaneEvent LastEvent(int kind) {
+    const CorvaneEvent* events = nullptr;
+    CorvaneEvent last{};
+    for (unsigned i = 0, count = CorvaneRunRecord(&events); i < count; ++i)
+        if (events[i].kind == kind) last = events[i];
+    return last;
+}
 
 inline std::string CabinetFixtures() { return WinePath(FromEnvironment("WSK_CABINETS")); }
 inline std::string BinDir() { return WinePath(FromEnvironment("WSK_BIN")); }

@@ -154,6 +154,7 @@ TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
         writer.Write(cab);
         EXPECT_EQ(InstallCab(cab.c_str(), destination.c_str(), 1, 0), 0) << c.name;
         EXPECT_NE(run.LastLogLine().find(c.logged), std::string::npos) << run.LastLogLine();
+        EXPECT_EQ(LastEvent(CORVANE_NOT_UNPACKED).reason, *c.name ? CORVANE_REASON_REFUSED : CORVANE_REASON_DAMAGED);
         EXPECT_FALSE(Exists(destination + "\\good.txt")) << c.name;
     }
     std::string deep = "Kordex/" + std::string(MAX_PATH - destination.size() - 8, 'p');

@@ -94,6 +94,9 @@ TEST_F(CommitFaultTest, AFailedMoveAnywhereInTheCommitPutsEverythingBack) {
         ExpectOldContent("move " + std::to_string(n));
         std::string held = std::string(": another program has it open") + log_phrase::kDone.nothingReplaced;
         EXPECT_NE(LastLogLine().find(held), std::string::npos) << "move " << n << ": " << LastLogLine();
+        CorvaneEvent failed = LastEvent(CORVANE_NOT_UNPACKED);  // the reason as a code too
+        EXPECT_EQ(failed.reason, CORVANE_REASON_SYSTEM) << "move " << n;
+        EXPECT_EQ(failed.error, static_cast<unsigned long>(ERROR_SHARING_VIOLATION)) << "move " << n;
     }
     FaultyFs none;
     EXPECT_EQ(Install(), 1);
@@ -200,5 +203,6 @@ TEST_F(CommitFaultTest, AJournalThatCannotBeWrittenSaysWhy) {
         ExpectOldContent("the journal's write failing with " + std::to_string(error));
         std::string why = std::string("cannot write the commit's journal: the disk is full") + log_phrase::kDone.nothingReplaced;
         EXPECT_NE(LastLogLine().find(why), std::string::npos) << LastLogLine();
+        EXPECT_EQ(LastEvent(CORVANE_NOT_UNPACKED).error, static_cast<unsigned long>(ERROR_DISK_FULL));
     }
 }

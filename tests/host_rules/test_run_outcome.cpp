@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "extension/content_names.h"
+#include "host/decisions.h"
 #include "setuphost/run_outcome.h"
 
 namespace {
@@ -20,7 +20,7 @@ using Events = std::vector<Event>;
 
 std::string Describe(const Events& events, const std::string& exportName, bool dry) {
     RunSummary summary;
-    for (const Event& e : events) summary.Read({e.kind, e.subject.c_str(), e.detail.c_str(), e.count, e.size, e.flag});
+    for (const Event& e : events) summary.Read({e.kind, e.subject.c_str(), e.detail.c_str(), e.count, e.size, e.flag, 0, 0});
     return summary.Describe(exportName, dry);
 }
 
@@ -39,8 +39,7 @@ Event NotUnpacked(const char* number, const std::string& why, int restored = 1) 
 }
 Event Deleted(const char* number, int deleted = 1) { return {CORVANE_FILE_DELETED, Cab(number), "", 0, 0, deleted}; }
 Event Decision(const char* tag, const std::string& value) { return {CORVANE_DECISION, tag, value}; }
-Event Kept(const char* number) { return Decision(content::kTagKeepPackage, Cab(number) + ": not unpacked, x"); }
-const std::string kPutBack = content::kPutBack, kNotPutBack = content::kNotPutBack, kEarlier = content::kLeftByEarlierSetup;
+Event Kept(const char* number) { return Decision(decision::kKeepPackage, Cab(number) + ": not unpacked, x"); }
 
 }  // namespace
 
@@ -53,12 +52,12 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
          "content updated to 5.1.1.0: 2 packages unpacked (9 files, 12.1 MB) in 1.4 s"},
         {"up to date", "POSTCOPY", false,
          {kOpen, kModule, {CORVANE_VERSION_READ, kContent + "VAlmanor.dll", "5.1.1.0"},
-          Decision(content::kTagUpToDate, "5.1.1.0"), {CORVANE_FILES_DELETED, kContent + "QMT_Kordalin*.cab", "", 1}, kOk},
+          Decision(decision::kUpToDate, "5.1.1.0"), {CORVANE_FILES_DELETED, kContent + "QMT_Kordalin*.cab", "", 1}, kOk},
          "content already at 5.1.1.0: 1 package deleted, nothing unpacked"},
-        {"lock held", "WSKordalin", false, {kOpen, Decision(content::kTagLockRefused, kContent), kOk},
+        {"lock held", "WSKordalin", false, {kOpen, Decision(decision::kLockRefused, kContent), kOk},
          "another setup holds the content lock in " + kContent + ": nothing changed; run again later"},
         {"lock file that cannot be opened", "POSTCOPY", false,
-         {kOpen, Decision(content::kTagLockUnusable, kContent + "VAlmanor.sem: cannot be opened (Access denied); the "
+         {kOpen, Decision(decision::kLockUnusable, kContent + "VAlmanor.sem: cannot be opened (Access denied); the "
                                                      "content is left alone"), kFailed},
          "the content lock " + kContent + "VAlmanor.sem: cannot be opened (Access denied); the content is left alone: "
          "nothing changed, the run failed"},
@@ -96,33 +95,33 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
          "unpacked (2 files, 2.0 KB) in 1.4 s"},
         {"a stopped setup's complete commit finished first, then up to date", "POSTCOPY", false,
          {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "", CORVANE_COMMIT_FINISHED, 0, 1}, kModule,
-          {CORVANE_VERSION_READ, kContent + "VAlmanor.dll", "5.1.1.0"}, Decision(content::kTagUpToDate, "5.1.1.0"), kOk},
+          {CORVANE_VERSION_READ, kContent + "VAlmanor.dll", "5.1.1.0"}, Decision(decision::kUpToDate, "5.1.1.0"), kOk},
          "the complete commit of a setup that was stopped was finished first; content already at 5.1.1.0: no packages "
          "deleted, nothing unpacked"},
         {"a stopped setup's commit that could not be rolled back", "POSTCOPY", false,
          {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "X: another program has it open", CORVANE_COMMIT_ROLLED_BACK, 0, 0},
-          Decision(content::kTagUnsettled, kContent + content::kUnsettled), kFailed},
+          Decision(decision::kUnsettled, kContent + ": x"), kFailed},
          "update failed: the unfinished commit of a setup that was stopped, in " + kContent + "~ck20, could not be "
          "settled (X: another program has it open): nothing changed, the content is left alone; run the update again "
          "once that is mended"},
         {"a stopped setup's commit that is not to be trusted", "WSKordalin", false,
          {kOpen, {CORVANE_LEFTOVER, kContent + "~ck20", "the folder was copied", CORVANE_COMMIT_NOT_TRUSTED, 0, 0},
-          Decision(content::kTagUnsettled, kContent + content::kUnsettled), kFailed},
+          Decision(decision::kUnsettled, kContent + ": x"), kFailed},
          "update failed: the unfinished commit of a setup that was stopped, in " + kContent + "~ck20, could not be "
          "settled (the folder was copied): nothing changed, the content is left alone; it will not be acted on: remove " +
          kContent + "~ck20 (with what it holds) and run the update again, which unpacks the packages still there"},
         {"a folder that could not be searched", "POSTCOPY", false,
          {kOpen, kModule, kMarker,
-          Decision(content::kTagSearchFailed, kContent + "QMT_Kordalin*.cab: the folder could not be searched (Access "
+          Decision(decision::kSearchFailed, kContent + "QMT_Kordalin*.cab: the folder could not be searched (Access "
                                                          "denied); nothing unpacked"), kFailed},
          "the packages could not be listed: " + kContent + "QMT_Kordalin*.cab: the folder could not be searched (Access "
          "denied); nothing unpacked, the run failed"},
         {"stop word", "POSTCOPY", false, {kOpen, kOk}, "the command text holds a stop word: nothing done"},
-        {"no root", "POSTCOPY", false, {kOpen, Decision(content::kTagNoRoot, "empty: shared content left alone"), kOk},
+        {"no root", "POSTCOPY", false, {kOpen, Decision(decision::kNoRoot, "empty: shared content left alone"), kOk},
          "the script names no destination root: the shared content was left alone"},
         {"module without version", "POSTCOPY", false,
          {kOpen, {CORVANE_VERSION_READ, "C:\\v\\WsKordalin.dll", ""}, kMarker,
-          Decision(content::kTagNoModuleVersion, "C:\\v\\WsKordalin.dll: no file version (missing or without a version "
+          Decision(decision::kNoModuleVersion, "C:\\v\\WsKordalin.dll: no file version (missing or without a version "
                                                  "resource); x"), kFailed},
          "the installed module C:\\v\\WsKordalin.dll has no version: nothing unpacked, the packages stay for a later run"},
         {"no packages", "POSTCOPY", false, {kOpen, kModule, kMarker, kCopied, kOk},
@@ -143,26 +142,26 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
          "program has it open); it stays for the next run, the content is left as it was and the recorded version stays 5.1.0.9"},
         {"damaged base package, the old content put back, the packages after it kept", "POSTCOPY", false,
          {kOpen, kModule, kMarker, NotUnpacked("000", "damaged cabinet"),
-          Decision(content::kTagRestore, kContent + "Kordex" + kPutBack), Kept("001"), Kept("002"), kFailed},
+          Decision(decision::kPutBack, kContent + "Kordex: put back as it was (QMT_Kordalin_000.cab is not in place)"), Kept("001"), Kept("002"), kFailed},
          "update failed: QMT_Kordalin_000.cab could not be unpacked (damaged cabinet), which keeps 2 later packages back; "
          "they stay for the next run, the content is left as it was and the recorded version stays 5.1.0.9"},
         {"old content not set aside", "POSTCOPY", false,
          {kOpen, kModule, kMarker,
-          Decision(content::kTagSetAside, kContent + "Kordex: could not be set aside as Kordex.old (why), so "
+          Decision(decision::kNotSetAside, kContent + "Kordex: could not be set aside as Kordex.old (why), so "
                                                      "QMT_Kordalin_000.cab is not unpacked"), kFailed},
          "update failed: " + kContent + "Kordex could not be set aside as Kordex.old (why), so QMT_Kordalin_000.cab is not "
          "unpacked; it stays for the next run, the content is left as it was and the recorded version stays 5.1.0.9"},
         {"old content not put back", "POSTCOPY", false,
          {kOpen, kModule, kMarker, NotUnpacked("000", "damaged cabinet"),
-          Decision(content::kTagRestore, kContent + "Kordex.old" + kNotPutBack + " (x); y"), kFailed},
+          Decision(decision::kNotPutBack, kContent + "Kordex.old: could not be put back (x); y"), kFailed},
          "update failed: QMT_Kordalin_000.cab could not be unpacked (damaged cabinet); it stays for the next run. The old "
          "content could not be put back: it is kept in " + kContent + "Kordex.old, and the next run puts it back before anything else"},
         {"an earlier setup's set-aside content put back first", "POSTCOPY", false,
-         {kOpen, Decision(content::kTagRestore, kContent + "Kordex" + kPutBack + " (" + kEarlier + ")"), kModule, kMarker,
+         {kOpen, Decision(decision::kEarlierPutBack, kContent + "Kordex: put back as it was (x)"), kModule, kMarker,
           kCopied, kOk},
          "the old content an earlier setup left set aside was put back; content recorded at 5.1.1.0: no packages to unpack"},
         {"an earlier setup's set-aside content not put back", "POSTCOPY", false,
-         {kOpen, Decision(content::kTagRestore, kContent + "Kordex.old" + kNotPutBack + " (" + kEarlier + "); y"), kFailed},
+         {kOpen, Decision(decision::kEarlierNotPutBack, kContent + "Kordex.old: could not be put back (x); y"), kFailed},
          "the old content an earlier setup left set aside in " + kContent + "Kordex.old could not be put back: nothing else "
          "done, the run failed; run again when nothing holds a file in it"},
     };
@@ -171,7 +170,7 @@ TEST(RunOutcome, OneSentenceForEveryWayARunEnds) {
 
 // Only the last run counts: a run that opens starts the record over.
 TEST(RunOutcome, OnlyTheLastRun) {
-    EXPECT_EQ(Describe({kOpen, Decision(content::kTagUpToDate, "5.1.0.0"), kOk, kOpen, kOk}, "POSTCOPY", false),
+    EXPECT_EQ(Describe({kOpen, Decision(decision::kUpToDate, "5.1.0.0"), kOk, kOpen, kOk}, "POSTCOPY", false),
               "the command text holds a stop word: nothing done");
     EXPECT_EQ(Describe({}, "POSTCOPY", false), "the run recorded nothing");
 }
