@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # release.sh: makes the release (make release) from a clean build of both Windows builds:
 #   release/wskordalin-VERSION.zip        what ships: the PE32 product, x64/, Kordex.inf and
-#                                          the README's user part, every binary stripped
+#                                          the README's user part with docs/using.md and
+#                                          docs/behaviour.md, every binary stripped
 #   release/wskordalin-VERSION-debug.zip  the debug information of each binary, which names
 #                                          its file (a GNU debug link) so that a debugger finds it
 #   release/MANIFEST.md                   each binary's file version, size, SHA-256, machine,
@@ -76,8 +77,10 @@ ship() {  # ship win32|win64 TRIPLE SUBFOLDER
 ship win32 i686-w64-mingw32 ""
 ship win64 x86_64-w64-mingw32 x64/
 cp "$top/samples/Kordex.inf" "$stage/$name/"
-# The README's part for the people who use the product, between its two markers.
-sed -n '/<!-- user part -->/,/<!-- end of the user part -->/p' "$top/README.md" | sed '1d;$d' > "$stage/$name/README.txt"
+# For the people who use the product: the README's part between its two markers, how to
+# use it and how it behaves.
+{ sed -n '/<!-- user part -->/,/<!-- end of the user part -->/p' "$top/README.md" | sed '1d;$d'
+  cat "$top/docs/using.md" "$top/docs/behaviour.md"; } > "$stage/$name/README.txt"
 
 # --- Manifest -------------------------------------------------------------------------
 fact() { sed -n "s/^$1: //p" <<<"$2"; }
