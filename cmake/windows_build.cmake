@@ -40,6 +40,7 @@ add_library(Corvane SHARED
     corvane/stage_area.cpp
     corvane/commit_journal.cpp
     corvane/leftovers.cpp
+    corvane/flush_queue.cpp
     corvane/cabinet_stage.cpp
     corvane/cabinet.cpp
     corvane/mem_inf.cpp

@@ -161,10 +161,9 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
     if (DosDateTimeToFileTime(note->date, note->time, &local) && LocalFileTimeToFileTime(&local, &stamp) &&
         !Fs().setTimes(file, &stamp))
         NoteWriteFailure(run, GetLastError(), log_phrase::kCannotSetTime);
-    // On the disk before it can be named in the content: after a power cut a name may
-    // stay while data that was never flushed is gone.
-    if (run.writeFailure.empty() && !Fs().flush(file)) NoteWriteFailure(run, GetLastError());
-    if (!run.stage->KeepOpen(file) && !Fs().close(file)) NoteWriteFailure(run, GetLastError());
+    // Flushed and closed off this thread: the commit waits until every file is on the disk.
+    if (run.writeFailure.empty()) run.stage->Written(file, run.outputName);
+    else Fs().close(file);
     // Every write went through and the file is still short: the cabinet's data ended
     // early (a block that failed its checksum gives none), which is damage, not the disk.
     if (run.writeFailure.empty() && run.written != run.expected && run.shortData.empty())

@@ -7,6 +7,7 @@
 #include "commit_journal.h"
 #include "file_system.h"
 #include "host/corvane.h"
+#include "log_phrases.h"
 #include "run_log.h"
 #include "stage_area.h"
 #include "two_at_a_time.h"
@@ -108,11 +109,13 @@ HANDLE CabinetStage::Create(const std::wstring& target, DWORD attributes) {
     return handle;
 }
 
-bool CabinetStage::KeepOpen(HANDLE handle) {
-    if (files_.empty() || !files_.back().keep) return false;
-    files_.back().handle = handle;
-    ++keptOpen_;
-    return true;
+void CabinetStage::Written(HANDLE handle, const std::string& name) {
+    bool keep = !files_.empty() && files_.back().keep;
+    if (keep) {
+        files_.back().handle = handle;
+        ++keptOpen_;
+    }
+    flushes_.Add(handle, keep, name);
 }
 
 // Moves a staged file to `to`: through its kept handle, or by its path.
@@ -312,6 +315,12 @@ void CabinetStage::RenameAheadIntoExistingFolders() {
 
 CabinetStage::Outcome CabinetStage::Commit() {
     Outcome outcome;
+    FlushQueue::Failure unflushed;
+    if (!flushes_.Wait(unflushed)) {  // nothing may be named in the content before it is on the disk
+        Fail(L"", unflushed.error, outcome, log_phrase::kCannotWrite + unflushed.name + ": ");
+        Discard();
+        return outcome;
+    }
     if (!WriteJournal(outcome)) {  // nothing moved
         Discard();
         return outcome;
@@ -349,6 +358,8 @@ CabinetStage::Outcome CabinetStage::Commit() {
 // the next cabinet of the run; one that could not be emptied is not used again. With
 // `keepStaged` (a journal still names them) everything staged and set aside stays.
 void CabinetStage::Discard(bool keepStaged) {
+    FlushQueue::Failure ignored;  // the helpers let go of every file first
+    flushes_.Wait(ignored);
     TwoAtATime(files_.size(), [this](std::size_t i) {
         if (files_[i].handle != INVALID_HANDLE_VALUE) Fs().close(files_[i].handle);
     });

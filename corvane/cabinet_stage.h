@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "flush_queue.h"
+
 struct CommitJournal;
 struct StageArea;
 
@@ -40,10 +42,11 @@ public:
     // the target gets; INVALID_HANDLE_VALUE on failure (the reason in GetLastError). A
     // name staged before in the same folder is replaced, as the later file would be.
     HANDLE Create(const std::wstring& target, DWORD attributes);
-    // Takes over the handle of the file created last, written whole, when the commit is
-    // to rename it through that handle (it goes into a folder that is there already, where
-    // a rename by path would cost an open and a close besides); false: close it yourself.
-    bool KeepOpen(HANDLE file);
+    // Takes over the file created last, written whole (`name` is its stored name): it is
+    // flushed off this thread, then closed, unless the commit is to rename it through its
+    // handle (it goes into a folder that is there already, where a rename by path would
+    // cost an open and a close besides).
+    void Written(HANDLE file, const std::string& name);
 
     struct Outcome {
         bool committed = false;
@@ -52,7 +55,7 @@ public:
         DWORD error = 0;            // the system's error behind it
         bool restored = true;       // false when a step could not be undone
     };
-    // Puts every staged file in place, all or nothing.
+    // Once every staged file is on the disk, puts them all in place, all or nothing.
     Outcome Commit();
 
 private:
@@ -99,5 +102,6 @@ private:
     std::vector<std::function<bool()>> undo_;  // the steps of the commit, undone in reverse
     std::vector<std::wstring> backups_;        // old files set aside, deleted after a commit
     std::size_t keptOpen_ = 0;
+    FlushQueue flushes_;  // the staged files being flushed
 };
 

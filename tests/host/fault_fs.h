@@ -17,6 +17,7 @@ public:
         table.move = Move;
         table.rename = Rename;
         table.remove = Remove;
+        table.flush = Flush;
     }
     ~FaultyFs() { CorvaneFileSystem() = CorvaneRealFileSystem(); }
     FaultyFs(const FaultyFs&) = delete;
@@ -33,6 +34,8 @@ public:
     }
     // Every file deletion from now fails, as when another program holds the file.
     void FailRemoves() { state().failRemoves = true; }
+    // Every flush from now fails with `error`, as a disk that cannot write fails it.
+    void FailFlushes(DWORD error) { state().flushError = error; }
     int Moves() const { return state().moves; }
     int Writes() const { return state().writes; }
 
@@ -44,7 +47,7 @@ private:
         bool budgeted = false;
         LONG moves = 0;  // counted from two threads when the commit renames two at a time
         int failMove = 0;
-        DWORD moveError = 0;
+        DWORD moveError = 0, flushError = 0;
         bool failLaterMoves = false, failRemoves = false;
     };
     static State& state() {
@@ -82,6 +85,11 @@ private:
     }
     static BOOL Rename(HANDLE file, const wchar_t* to) {
         return MoveFails() ? FALSE : CorvaneRealFileSystem().rename(file, to);
+    }
+    static BOOL Flush(HANDLE file) {
+        if (!state().flushError) return CorvaneRealFileSystem().flush(file);
+        SetLastError(state().flushError);
+        return FALSE;
     }
     static BOOL Remove(const wchar_t* path) {
         if (!state().failRemoves) return CorvaneRealFileSystem().remove(path);

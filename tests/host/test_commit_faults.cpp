@@ -60,10 +60,12 @@ protected:
 
 }  // namespace
 
-// A write cut short or refused, at the first file or in the middle of the big one, or a
-// disk that fills: the cabinet fails, nothing is replaced, the log names the file.
+// A write cut short or refused, at the first file or in the middle of the big one, a disk
+// that fills, or flushes that fail: the cabinet fails, nothing is replaced, the log names
+// the file.
 TEST_F(CommitFaultTest, ShortOrFailedWritesReplaceNothing) {
     struct Case { const char* scenario; int shortWrite; DWORD error; unsigned long long budget; const char* logged; } cases[] = {
+        {"every flush failing", 0, ERROR_DISK_FULL, 0, "cannot write a.txt: the disk is full"},
         {"first write short", 1, 0, 0, "cannot write a.txt: the disk is full"},
         {"a middle write short", 3, 0, 0, "cannot write b.bin: the disk is full"},
         {"a write refused", 3, ERROR_DISK_FULL, 0, "cannot write b.bin: the disk is full"},
@@ -72,6 +74,7 @@ TEST_F(CommitFaultTest, ShortOrFailedWritesReplaceNothing) {
     for (const auto& c : cases) {
         FaultyFs faults;
         if (c.shortWrite) faults.ShortWriteAt(c.shortWrite, c.error);
+        else if (c.error) faults.FailFlushes(c.error);  // found by the commit, whichever thread flushed
         if (c.budget) faults.DiskFullAfter(c.budget);
         EXPECT_EQ(Install(), 0) << c.scenario;
         EXPECT_EQ(faults.Moves(), 0) << c.scenario << ": nothing may be committed";
