@@ -13,8 +13,10 @@ DWORD ErrorOrWriteFault() {
     return error ? error : ERROR_WRITE_FAULT;
 }
 
-// Whether a flush of this process has had to wait for a disk.
-std::atomic<bool> flushesWait{false};
+// How many flushes of this process have had to wait; from kSlowFlushes on, flushes wait
+// for a disk here, rather than having met a busy moment of the machine.
+std::atomic<int> slowFlushes{0};
+constexpr int kSlowFlushes = 4;
 
 }  // namespace
 
@@ -30,11 +32,10 @@ FlushQueue::~FlushQueue() {
 }
 
 void FlushQueue::Add(HANDLE file, bool keepOpen, const std::string& name) {
-    if (!flushesWait) {
+    if (slowFlushes < kSlowFlushes) {
         auto start = std::chrono::steady_clock::now();
         Do({file, keepOpen, name});
-        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > kSlowFlush)
-            flushesWait = true;
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > kSlowFlush) ++slowFlushes;
         return;
     }
     std::unique_lock<std::mutex> hold(lock_);

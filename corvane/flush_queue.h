@@ -3,8 +3,8 @@
 // helper thread puts each file's data on the disk (and closes it, unless the commit is to
 // rename it through its handle) while the next files are decompressed; where they cost
 // nothing (a file system in memory), the handoff would cost more than the flush, so they
-// are made at once. Which of the two is learned from the flushes themselves: the first
-// that takes longer than kSlowFlush sends every later one of the process to the helper.
+// are made at once. Which of the two is learned from the flushes themselves: once a few
+// have taken longer than kSlowFlush, every later one of the process goes to the helper.
 // Wait() returns once every file handed over is on the disk: the commit begins only then,
 // so no file is named in the content before its data is flushed. At most kMostPending
 // files wait at once (the unpacking waits for room), so memory and handles stay bounded

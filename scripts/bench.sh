@@ -4,7 +4,7 @@
 # scripts/wine-session.sh, which picks the build that runs natively here. Settings
 # (environment): BENCH_MB (100), BENCH_FILES (2000), BENCH_RUNS (7), BENCH_PAGES
 # ("200 2000 20000"), BENCH_SCALE ("10 100 1000 10000"), BENCH_DIR (scratch; /dev/shm if
-# there), BENCH_DURABLE_RUNS (5) and BENCH_DISK_DIR (build/, which must be on a disk: what
+# there), BENCH_DURABLE_RUNS (5), BENCH_DURABLE_PAGES (20000) and BENCH_DISK_DIR (build/, which must be on a disk: what
 # durability costs is measured there, since on tmpfs a flush costs nothing).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -145,25 +145,52 @@ for count in $scale; do
   scale_rows+=("$count $(stats "${times[@]}") $(stats "${peaks[@]}")")
 done
 
-# What durability costs, on the disk: the durable update against the same unpacking
-# without flushes, and against the floor of the same work, the bare FDI flushing each file
-# before it closes it. `sync` before each run, so that none pays for another's writes.
+# What durability costs, side by side on the disk and in memory (tmpfs, where a flush
+# costs nothing): the durable update against the bare FDI, and against the bare FDI that
+# flushes each file before it closes it, on the 100 MB set and on one cabinet of 20,000
+# pages. The three take turns, their order alternating; `sync` before each, so that none
+# pays for another's writes. On the disk, the host's loop with and without its flushes
+# says what the flushes cost on their own.
 durable_runs=${BENCH_DURABLE_RUNS:-5}
 disk=$(mktemp -d "${BENCH_DISK_DIR:-$top/build}/wsk-bench-disk.XXXXXX")
 trap 'rm -rf "$scratch" "$disk"' EXIT
-disk_type=$(df -T "$disk" | awk 'NR==2 {print $2}')
-durable=() durable_loop=() loop_unflushed=() floor=()
+disk_type=$(df -T "$disk" | awk 'NR==2 {print $2}') memory_type=$(df -T "$scratch" | awk 'NR==2 {print $2}')
+pages_cab="$scratch/durable-pages/QMT_Kordalin_000.cab"
+pages="$scratch/durable-pages-src/QMT_Kordalin_000"
+durable_pages=${BENCH_DURABLE_PAGES:-20000}
+for ((i = 0; i < durable_pages; i++)); do
+  [ $((i % 100)) -eq 0 ] && mkdir -p "$pages/Kordex/pages/$((i / 100))"
+  echo "<html><body><h1>Page $i</h1><p>One small page of the reference, number $i.</p></body></html>" \
+    > "$pages/Kordex/pages/$((i / 100))/p$i.html"
+done
+bash "$top/scripts/make-packages.sh" "$scratch/durable-pages-src" "$scratch/durable-pages"
+rm -rf "$scratch/durable-pages-src"
+durable_rows=()
+durable_matrix() {  # durable_matrix SET WHERE FOLDER CABS...: one row of the durability table
+  local set=$1 where=$2 folder=$3 u=() b=() f=() run; shift 3
+  for run in $(seq "$durable_runs"); do
+    say "durability: $set on $where, run $run of $durable_runs"
+    if [ $((run % 2)) -eq 1 ]; then
+      sync; u+=("$(time_update "$folder/root" "$@")"); sync; b+=("$(time_loop bare_fdi "$folder/bare" "$@")")
+      sync; f+=("$(time_loop "bare_fdi --flush" "$folder/bare" "$@")")
+    else
+      sync; f+=("$(time_loop "bare_fdi --flush" "$folder/bare" "$@")"); sync; b+=("$(time_loop bare_fdi "$folder/bare" "$@")")
+      sync; u+=("$(time_update "$folder/root" "$@")")
+    fi
+  done
+  same_trees "$folder/root" "$folder/bare"
+  rm -rf "$folder/root" "$folder/bare" "$folder/root.inf" "$folder/root.log" "$folder/bare.inf" "$folder/bare.log"
+  durable_rows+=("$set|$where|$(median_of "${u[@]}")|$(median_of "${b[@]}")|$(median_of "${f[@]}")|$(paired "${u[*]}" "${b[*]}")|$(paired "${u[*]}" "${f[*]}")")
+}
+durable_matrix "$megabytes MB set" "$disk_type" "$disk" "${cabs[@]}"
+durable_matrix "$megabytes MB set" "$memory_type" "$scratch/durable" "${cabs[@]}"
+durable_matrix "$durable_pages pages" "$disk_type" "$disk" "$pages_cab"
+durable_matrix "$durable_pages pages" "$memory_type" "$scratch/durable" "$pages_cab"
+durable_loop=() loop_unflushed=()
 for run in $(seq "$durable_runs"); do
-  say "durability on the $disk_type disk: run $run of $durable_runs"
-  sync
-  if [ $((run % 2)) -eq 1 ]; then
-    durable+=("$(time_update "$disk/root" "${cabs[@]}")"); sync; floor+=("$(time_loop "bare_fdi --flush" "$disk/bare" "${cabs[@]}")")
-  else
-    floor+=("$(time_loop "bare_fdi --flush" "$disk/bare" "${cabs[@]}")"); sync; durable+=("$(time_update "$disk/root" "${cabs[@]}")")
-  fi
+  say "the host's loop on the $disk_type disk, with and without its flushes: run $run of $durable_runs"
   sync; durable_loop+=("$(time_loop install_loop "$disk/loop" "${cabs[@]}")")
   sync; loop_unflushed+=("$(time_loop "install_loop --no-flush" "$disk/loop" "${cabs[@]}")")
-  [ "$run" -gt 1 ] || same_trees "$disk/root" "$disk/bare"
 done
 rm -rf "$disk"
 
@@ -174,21 +201,27 @@ stat_row() {  # stat_row WHAT NOTE TIMES...: one row of the median, the least an
   read -r med min max <<<"$(stats "$@")"
   row "$what" "$med" "$min" "$max" "$note"
 }
-durability_rows() {  # what durability costs, from the runs on the disk
-  local to_floor loop floor_med unflushed
-  to_floor=$(paired "${durable[*]}" "${floor[*]}")
-  loop=$(median_of "${durable_loop[@]}") floor_med=$(median_of "${floor[@]}") unflushed=$(median_of "${loop_unflushed[@]}")
-  echo "What durability costs, on the disk ($disk_type, not tmpfs), $durable_runs runs each: every file's data flushed"
-  echo "before the rename that names it, the commit's journal flushed before it, the marker flushed before it replaces the old one."
+durability_rows() {  # what durability costs, from the runs of durable_matrix
+  local line set where u b f ub uf goal_bare goal_flush
+  echo "What durability costs, $durable_runs runs each, the three in turns: the durable update (every file's data flushed"
+  echo "before the rename that names it, the journal before the commit, the marker before it replaces the old one),"
+  echo "the bare FDI, and the bare FDI flushing each file before it closes it. Ratios are medians of per-run ratios."
   echo
-  echo "| measurement | median s | min s | max s | note |"
-  echo "|---|---|---|---|---|"
-  stat_row "durable update: first-installation POSTCOPY (setuphost.exe)" \
-    "update/floor $to_floor (target 1.2: $(verdict "$to_floor" 1.2))" "${durable[@]}"
-  stat_row "host InstallCab loop, durable (install_loop.exe)" "loop/floor $(ratio "$loop" "$floor_med")" "${durable_loop[@]}"
-  stat_row "host InstallCab loop, flushes left out (install_loop.exe --no-flush)" \
-    "durable/without flushes $(ratio "$loop" "$unflushed")" "${loop_unflushed[@]}"
-  stat_row "floor: bare FDI, each file flushed before it is closed (bare_fdi.exe --flush)" "" "${floor[@]}"
+  echo "| set | on | update s | bare FDI s | bare FDI, flushing s | update/bare FDI | update/bare FDI flushing |"
+  echo "|---|---|---|---|---|---|---|"
+  for line in "${durable_rows[@]}"; do
+    IFS='|' read -r set where u b f ub uf <<<"$line"
+    if [ "$where" = "$disk_type" ]; then goal_bare=1.15 goal_flush=0.8
+    elif [ "$set" = "$megabytes MB set" ]; then goal_bare=1.05 goal_flush=""
+    else goal_bare=1.2 goal_flush=""; fi
+    printf '| %s | %s | %s | %s | %s | %s (target %s: %s) | %s |\n' "$set" "$where" "$(seconds "$u")" "$(seconds "$b")" \
+      "$(seconds "$f")" "$ub" "$goal_bare" "$(verdict "$ub" "$goal_bare")" \
+      "$uf${goal_flush:+ (target $goal_flush: $(verdict "$uf" "$goal_flush"))}"
+  done
+  echo
+  echo "The host's InstallCab loop on the $disk_type disk (100 MB set): $(seconds "$(median_of "${durable_loop[@]}")") s with its" \
+       "flushes, $(seconds "$(median_of "${loop_unflushed[@]}")") s with them left out (install_loop.exe --no-flush):" \
+       "durable/without flushes $(paired "${durable_loop[*]}" "${loop_unflushed[*]}")."
 }
 # The table of every measurement above, as written to bench/results/.
 report() {
