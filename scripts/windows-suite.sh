@@ -19,4 +19,4 @@ source "$here/wine-env.sh"
 wine_env "$kind"
 echo "== Windows suite: $(wine_build_name) ($dir)"
 bash "$here/wine-session.sh" "$kind" ctest --test-dir "$dir" --output-on-failure -j"${JOBS:-$(nproc)}"
-grep -h "at each of" "$dir/Testing/Temporary/LastTest.log" | sed 's/^/   /' || true
+grep -h -e "at each of" -e "first stops" "$dir/Testing/Temporary/LastTest.log" | sed 's/^/   /' || true
