@@ -17,12 +17,6 @@ namespace {
 // How many staged files may stay open for the commit at once.
 constexpr std::size_t kMostKeptOpen = 1024;
 
-std::wstring Hex(std::size_t number) {
-    wchar_t text[20];
-    std::swprintf(text, 20, L"%zx", number);
-    return text;
-}
-
 // `path` named within `folder` (ends in a backslash), which holds it.
 std::wstring Within(const std::wstring& folder, const std::wstring& path) {
     return path.substr(folder.size());
@@ -30,12 +24,6 @@ std::wstring Within(const std::wstring& folder, const std::wstring& path) {
 
 std::wstring FolderPart(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
-// Where the old files of a target folder are set aside: beside its staging subfolder,
-// under a name no staging subfolder has (those are plain hexadecimal numbers).
-std::wstring BackupFolder(const std::wstring& stage) {
-    return stage.substr(0, stage.size() - 1) + L"o\\";
 }
 
 std::wstring WithoutSlash(const std::wstring& folder) {
@@ -72,7 +60,7 @@ CabinetStage::Folder& CabinetStage::FolderOf(const std::wstring& targetFolder) {
         area.spare.pop_back();
         return folder;
     }
-    folder.stage = folder_ + Hex(area.named++) + L"\\";
+    folder.stage = folder_ + Numbered(L"", area.named++) + L"\\";
     MakeStageFolder(folder_, folder.stage);
     return folder;
 }
@@ -214,12 +202,12 @@ bool CabinetStage::WriteJournal(Outcome& outcome) {
         for (const auto& entry : folder.staged) {
             const File& file = files_[entry.second];
             journal.files.push_back({Within(destination_, file.target), Within(folder_, folder.stage + file.name),
-                                     Within(folder_, BackupFolder(folder.stage) + file.name)});
+                                     Within(folder_, SetAsideFolderOf(folder.stage) + file.name)});
         }
     }
     if (!Fs().identity(LongPath(WithoutSlash(folder_)).c_str(), &journal.stage))
         return StageUnknown(outcome);
-    journal_ = folder_ + kJournalName + Hex(area_->commits++);
+    journal_ = folder_ + Numbered(kJournalName, area_->commits++);
     DWORD error = journal.Write(journal_);
     if (!error) return true;
     return Fail(L"", error, outcome, "cannot write the commit's journal: ");
@@ -262,7 +250,7 @@ bool CabinetStage::PlaceFile(Folder& folder, File& file, Outcome& outcome) {
     DWORD attributes = Fs().attributes(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return InTheWay(target, "folder", outcome);
-    std::wstring backups = BackupFolder(folder.stage), backup = backups + file.name;
+    std::wstring backups = SetAsideFolderOf(folder.stage), backup = backups + file.name;
     if (!folder.backups) folder.backups = Fs().makeDirectory(LongPath(backups).c_str()) != FALSE;
     if (!Fs().move(target.c_str(), LongPath(backup).c_str(), 0)) return Fail(target, GetLastError(), outcome);
     undo_.push_back([target, backup] { return Fs().move(LongPath(backup).c_str(), target.c_str(), 0) != FALSE; });
@@ -374,7 +362,7 @@ void CabinetStage::Discard(bool keepStaged) {
             const File& file = files_[entry.second];
             if (!file.placed && !DeleteEvenReadOnly(folder.stage + file.name)) empty = false;
         }
-        if (folder.backups && !Fs().removeDirectory(LongPath(BackupFolder(folder.stage)).c_str())) empty = false;
+        if (folder.backups && !Fs().removeDirectory(LongPath(SetAsideFolderOf(folder.stage)).c_str())) empty = false;
         if (empty) area.spare.push_back(folder.stage);
         else Fs().removeDirectory(LongPath(folder.stage).c_str());
     }

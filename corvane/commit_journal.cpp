@@ -26,10 +26,6 @@ std::vector<std::wstring> Fields(const std::string& line) {
     return fields;
 }
 
-bool Exists(const std::wstring& path) {
-    return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // True when `path` names something below the folder it is joined to: the rule a cabinet's
 // stored names are held to, which knows every way Windows lets a name climb.
 bool StaysBelow(const std::wstring& path) {

@@ -13,9 +13,6 @@
 #include <string>
 #include <vector>
 
-// A commit's journal in its staging folder: "journal<number>", one number a commit.
-constexpr wchar_t kJournalName[] = L"journal";
-
 struct CommitJournal {
     // Targets are named within the destination (the folder that holds the staging folder),
     // and where a file or folder is staged, or an old file set aside, within the staging

@@ -136,9 +136,7 @@ Failure CopyThroughStage(const std::wstring& source, const std::wstring& target)
         return {"a folder of that name is in the way", SystemReason(ERROR_ALREADY_EXISTS)};
     StageArea* stage = OpenStage(folder);
     if (!stage) return SystemFailure(GetLastError(), log_phrase::kCannotStage);
-    wchar_t number[20];
-    std::swprintf(number, 20, L"copy%zx", stage->copies++);
-    std::wstring copy = LongPath(StageFolderOf(folder) + number);
+    std::wstring copy = LongPath(StageFolderOf(folder) + Numbered(kCopyName, stage->copies++));
     Failure failure = CopyWhole(source, copy);
     if (!failure) {
         ClearReadOnly(target, attributes);

@@ -134,6 +134,19 @@ void MakeFolders(const std::wstring& path, std::size_t from) {
     Fs().makeDirectory(folder.c_str());
 }
 
+bool Exists(const std::wstring& path) {
+    return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    WIN32_FIND_DATAW entry;
+    FsSearch search((LongPath(folder) + pattern).c_str(), entry);
+    for (bool more = search.Found(); more; more = search.Next(entry))
+        if (std::wcscmp(entry.cFileName, L".") && std::wcscmp(entry.cFileName, L"..")) entries.push_back(entry);
+    return entries;
+}
+
 DWORD DeleteBlocker(const std::wstring& path) {
     FsHandle file(Fs().create(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/corvane.h"
 
@@ -107,6 +108,13 @@ std::wstring LongPath(const std::wstring& path);
 // Makes every missing folder of `path` up to its last separator, from index `from` on.
 // A folder that is there costs one look, and the ones above it none.
 void MakeFolders(const std::wstring& path, std::size_t from);
+
+// Whether anything is at `path`.
+bool Exists(const std::wstring& path);
+
+// The entries of the folder `folder` (ends in a backslash) that match `pattern`, but "."
+// and "..": listed whole first, so that a caller may change the folder as it goes through.
+std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder, const std::wstring& pattern);
 
 // Deletes the file `path`, clearing its read-only attribute when that is in the way.
 bool DeleteEvenReadOnly(const std::wstring& path);

@@ -21,40 +21,11 @@ namespace {
 
 constexpr std::size_t kJournalNameLength = std::size(kJournalName) - 1;
 
-bool Exists(const std::wstring& path) {
-    return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsHex(const std::wstring& text) {
-    return !text.empty() && text.find_first_not_of(L"0123456789abcdefABCDEF") == std::wstring::npos;
-}
-
-// A name this host gives inside a staging folder: its owner file, a journal, a copy, a
-// subfolder ("<hex>") or where its old files are set aside ("<hex>o").
-bool IsStageEntry(const std::wstring& name) {
-    auto numbered = [&name](const wchar_t* prefix) {
-        std::size_t length = std::wcslen(prefix);
-        return name.compare(0, length, prefix) == 0 && IsHex(name.substr(length));
-    };
-    return name == kOwnerName || numbered(kJournalName) || numbered(L"copy") || IsHex(name) ||
-           (name.size() > 1 && name.back() == L'o' && IsHex(name.substr(0, name.size() - 1)));
-}
-
-// The entries of `folder` (ends in a backslash) that match `pattern`, but "." and "..".
-std::vector<WIN32_FIND_DATAW> Entries(const std::wstring& folder, const std::wstring& pattern) {
-    std::vector<WIN32_FIND_DATAW> entries;
-    WIN32_FIND_DATAW entry;
-    FsSearch search((LongPath(folder) + pattern).c_str(), entry);
-    for (bool more = search.Found(); more; more = search.Next(entry))
-        if (std::wcscmp(entry.cFileName, L".") && std::wcscmp(entry.cFileName, L"..")) entries.push_back(entry);
-    return entries;
-}
-
 // A staging folder without an owner file is one a stopped setup left (an earlier build's,
 // or one stopped before it took the folder): so only where every entry is one the host
 // makes. A folder of the user's that merely has such a name stays as it is.
 bool MadeLikeAStage(const std::wstring& stage) {
-    for (const WIN32_FIND_DATAW& entry : Entries(stage, L"*"))
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(stage, L"*"))
         if (!IsStageEntry(entry.cFileName)) return false;
     return true;
 }
@@ -62,7 +33,7 @@ bool MadeLikeAStage(const std::wstring& stage) {
 // Removes everything below `folder` but the file `keep` (a folder a rollback moved back
 // may hold folders of its own), never following a link.
 void ClearBelow(const std::wstring& folder, const std::wstring& keep) {
-    for (const WIN32_FIND_DATAW& entry : Entries(folder, L"*")) {
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder, L"*")) {
         std::wstring path = folder + entry.cFileName;
         bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         bool link = entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
@@ -90,7 +61,7 @@ struct Settling {
 // saying why, when one could not be read, trusted or undone.
 bool RollBackJournals(const std::wstring& stage, Settling& settling) {
     std::map<unsigned long, std::wstring, std::greater<unsigned long>> journals;
-    for (const WIN32_FIND_DATAW& entry : Entries(stage, std::wstring(kJournalName) + L"*"))
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(stage, std::wstring(kJournalName) + L"*"))
         journals[std::wcstoul(entry.cFileName + kJournalNameLength, nullptr, 16)] = stage + entry.cFileName;
     for (const auto& [number, path] : journals) {
         CommitJournal journal;
@@ -128,8 +99,8 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
 // With no journal left, old files set aside ("<hex>o") are of a commit that was complete:
 // removing them finishes it.
 bool HoldsSetAsideFiles(const std::wstring& stage) {
-    for (const WIN32_FIND_DATAW& entry : Entries(stage, L"*o"))
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !Entries(stage + entry.cFileName + L"\\", L"*").empty())
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(stage, L"*o"))
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !FolderEntries(stage + entry.cFileName + L"\\", L"*").empty())
             return true;
     return false;
 }
@@ -191,7 +162,7 @@ void RemoveEarlierCopy(const std::wstring& path) {
 
 FolderState SettleFolder(const std::wstring& folder) {
     FolderState state = FolderState::Settled;
-    for (const WIN32_FIND_DATAW& entry : Entries(folder, std::wstring(L"*") + kStagePrefix + L"*")) {
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder, std::wstring(L"*") + kStagePrefix + L"*")) {
         std::wstring path = folder + entry.cFileName;
         WorkName kind = WorkNameOf(Narrow(entry.cFileName, CP_UTF8));
         bool directory = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;

@@ -15,7 +15,40 @@ std::map<std::wstring, StageArea>& MadeStages() {
     return made;
 }
 
+bool IsHex(const std::wstring& text) {
+    return !text.empty() && text.find_first_not_of(L"0123456789abcdefABCDEF") == std::wstring::npos;
+}
+
+// A folder of this process's name that was there already is taken only when it holds
+// nothing (or its owner file alone, which a setup settling it is about to remove): what is
+// in one belongs to a process that had this id before, settled or kept by now, or to the
+// user, never to this process.
+bool EmptyButOwner(const std::wstring& folder) {
+    for (const WIN32_FIND_DATAW& entry : FolderEntries(folder, L"*"))
+        if (std::wcscmp(entry.cFileName, kOwnerName)) return false;
+    return true;
+}
+
 }  // namespace
+
+std::wstring Numbered(const wchar_t* name, std::size_t number) {
+    wchar_t hex[20];
+    std::swprintf(hex, 20, L"%zx", number);
+    return name + std::wstring(hex);
+}
+
+std::wstring SetAsideFolderOf(const std::wstring& subfolder) {
+    return subfolder.substr(0, subfolder.size() - 1) + L"o\\";
+}
+
+bool IsStageEntry(const std::wstring& name) {
+    auto numbered = [&name](const wchar_t* prefix) {
+        std::size_t length = std::wcslen(prefix);
+        return name.compare(0, length, prefix) == 0 && IsHex(name.substr(length));
+    };
+    return name == kOwnerName || numbered(kJournalName) || numbered(kCopyName) || IsHex(name) ||
+           (name.size() > 1 && name.back() == L'o' && IsHex(name.substr(0, name.size() - 1)));
+}
 
 std::wstring StageFolderOf(const std::wstring& destination) {
     wchar_t pid[12];
@@ -36,7 +69,10 @@ StageArea* OpenStage(const std::wstring& destination) {
     std::wstring folder = StageFolderOf(destination);
     if (StageArea* own = OwnStage(folder)) return own;
     for (int attempt = 1;; ++attempt) {
-        if (!Fs().makeDirectory(LongPath(folder).c_str()) && GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
+        if (!Fs().makeDirectory(LongPath(folder).c_str())) {
+            if (GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
+            if (!EmptyButOwner(folder)) return SetLastError(ERROR_ALREADY_EXISTS), nullptr;
+        }
         HANDLE owner = TakeOwnership(folder);
         if (owner != INVALID_HANDLE_VALUE) {
             StageArea& area = MadeStages()[folder];

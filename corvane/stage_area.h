@@ -18,8 +18,18 @@
 
 // What begins the name of a staging folder.
 constexpr wchar_t kStagePrefix[] = L"~ck";
-// The file in a staging folder whose open handle says that its process lives.
+
+// The names inside a staging folder: the file whose open handle says that its process
+// lives; each commit's journal and each copy under way, numbered ("journal<hex>",
+// "copy<hex>"); one subfolder per target folder ("<hex>"), and beside each the folder its
+// old files are set aside in ("<hex>o").
 constexpr wchar_t kOwnerName[] = L"owner";
+constexpr wchar_t kJournalName[] = L"journal";
+constexpr wchar_t kCopyName[] = L"copy";
+std::wstring Numbered(const wchar_t* name, std::size_t number);
+std::wstring SetAsideFolderOf(const std::wstring& subfolder);  // both end in a backslash
+// Whether `name` is one of those: what a folder made by the host holds.
+bool IsStageEntry(const std::wstring& name);
 
 // A staging folder this process made and owns, and its subfolders that are empty again.
 struct StageArea {

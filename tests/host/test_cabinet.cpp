@@ -197,6 +197,14 @@ TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     EXPECT_TRUE(Exists(own));  // kept for the next package of this run
     run.reset();
     EXPECT_FALSE(Exists(own));  // and gone when the run ends
+    // A folder of this process's name that holds anything was never this process's: the
+    // unpacking fails rather than staging (and clearing) files in it.
+    dir.Write("dest\\~ck" + std::string(hex) + "\\keep.txt", "the user's");
+    dir.Write("dest\\~ck" + std::string(hex) + "\\0\\a.txt", "the user's");
+    run.emplace(dir);
+    EXPECT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 0);
+    EXPECT_EQ(ReadAll(own + "\\0\\a.txt"), "the user's");
+    EXPECT_EQ(ReadAll(own + "\\keep.txt"), "the user's");
 }
 
 // A commit's journal is read from the disk, where whoever may write in the destination
