@@ -127,13 +127,15 @@ Failure CopyWhole(const std::wstring& source, const std::wstring& copy) {
 }
 
 // Copies `source` over `target` through this process's staging folder in the target's
-// folder, which is settled first.
-Failure CopyThroughStage(const std::wstring& source, const std::wstring& target) {
+// folder, which is settled first (so whether a file was there, `over`, is known only then:
+// settling may put one back).
+Failure CopyThroughStage(const std::wstring& source, const std::wstring& target, bool& over) {
     std::wstring folder = target.substr(0, target.find_last_of(L"\\/") + 1);
     if (Failure unsettled = SettleOnce(folder)) return unsettled;
     DWORD attributes = Fs().attributes(LongPath(target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return {"a folder of that name is in the way", SystemReason(ERROR_ALREADY_EXISTS)};
+    over = attributes != INVALID_FILE_ATTRIBUTES;
     StageArea* stage = OpenStage(folder);
     if (!stage) return SystemFailure(GetLastError(), log_phrase::kCannotStage);
     std::wstring copy = LongPath(StageFolderOf(folder) + Numbered(kCopyName, stage->copies++));
@@ -229,9 +231,9 @@ int RemoveDirTree(const char* dir, int removeSelf) {
 int CopyCreateFile(const char* source, const char* destination) {
     if (Empty(source) || Empty(destination)) return 0;
     std::wstring target = Widen(destination);
-    bool over = Fs().attributes(LongPath(target).c_str()) != INVALID_FILE_ATTRIBUTES;
     MakeFolders(target, 3);
-    Failure failure = CopyThroughStage(Widen(source), target);
+    bool over = false;
+    Failure failure = CopyThroughStage(Widen(source), target, over);
     std::string outcome = std::string(source) + " -> " + destination;
     if (failure) outcome += Said().copyFailed + failure.text + Said().oldFileKept;
     else outcome += over ? Said().copiedOver : Said().copied;
