@@ -64,6 +64,24 @@ median_of() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print v[int((N
 seconds() { awk -v ms="$1" 'BEGIN {printf "%.3f", ms / 1000}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
 verdict() { awk -v v="$1" -v limit="$2" 'BEGIN {print (v <= limit) ? "met" : "missed"}'; }
+# in_turns RUN ARRAY COMMAND [ARRAY COMMAND]...: runs each command, `sync` before each so
+# that none pays for another's writes, and appends what it prints (a time) to its array;
+# in the order given on odd runs and the reverse on even ones, so that none gains from
+# another's warm-up. The commands are evaluated here, so they may name the caller's locals.
+in_turns() {
+  local run=$1 i; shift
+  local -a names=() commands=() order=()
+  while [ $# -gt 0 ]; do names+=("$1"); commands+=("$2"); shift 2; done
+  for i in "${!names[@]}"; do
+    if [ $((run % 2)) -eq 1 ]; then order+=("$i"); else order=("$i" "${order[@]}"); fi
+  done
+  for i in "${order[@]}"; do
+    sync
+    local -n _into=${names[$i]}
+    _into+=("$(eval "${commands[$i]}")")
+    unset -n _into
+  done
+}
 paired() {  # paired A B: the median of the per-run ratios A[i]/B[i] (space-separated lists)
   local -a a=($1) b=($2) r=()
   for i in "${!a[@]}"; do r+=("$(ratio "${a[$i]}" "${b[$i]}")"); done
@@ -82,12 +100,7 @@ cabs=("$scratch"/cabs/*.cab)
 update=() barefdi=() hostloop=() reference=() uptodate=() diagonly=()
 for run in $(seq "$runs"); do
   say "run $run of $runs: update, bare FDI, host InstallCab loop, cabextract, up to date, script run only"
-  # Alternate which goes first, so that neither gains from the other's warm-up.
-  if [ $((run % 2)) -eq 1 ]; then
-    update+=("$(time_update "$scratch/root" "${cabs[@]}")"); barefdi+=("$(time_loop bare_fdi "$scratch/bare" "${cabs[@]}")")
-  else
-    barefdi+=("$(time_loop bare_fdi "$scratch/bare" "${cabs[@]}")"); update+=("$(time_update "$scratch/root" "${cabs[@]}")")
-  fi
+  in_turns "$run" update 'time_update "$scratch/root" "${cabs[@]}"' barefdi 'time_loop bare_fdi "$scratch/bare" "${cabs[@]}"'
   hostloop+=("$(time_loop install_loop "$scratch/loop" "${cabs[@]}")")
   if [ "$run" -eq 1 ]; then same_trees "$scratch/root" "$scratch/bare"; same_trees "$scratch/root" "$scratch/loop"; fi
   rm -rf "$scratch/reference"; mkdir -p "$scratch/reference"
@@ -116,8 +129,7 @@ for count in $pages_scale; do
   u=() b=() c=()
   for run in $(seq "$runs"); do
     say "pages: one cabinet of $count, run $run of $runs"
-    if [ $((run % 2)) -eq 1 ]; then u+=("$(time_update "$scratch/root" "$cab")"); b+=("$(time_loop bare_fdi "$scratch/bare" "$cab")")
-    else b+=("$(time_loop bare_fdi "$scratch/bare" "$cab")"); u+=("$(time_update "$scratch/root" "$cab")"); fi
+    in_turns "$run" u 'time_update "$scratch/root" "$cab"' b 'time_loop bare_fdi "$scratch/bare" "$cab"'
     rm -rf "$scratch/reference"; mkdir -p "$scratch/reference"
     start=$(now); cabextract -q -d "$scratch/reference" "$cab"; c+=("$(since "$start")")
   done
@@ -148,8 +160,7 @@ done
 # What durability costs, side by side on the disk and in memory (tmpfs, where a flush
 # costs nothing): the durable update against the bare FDI, and against the bare FDI that
 # flushes each file before it closes it, on the 100 MB set and on one cabinet of 20,000
-# pages. The three take turns, their order alternating; `sync` before each, so that none
-# pays for another's writes. On the disk, the host's loop with and without its flushes
+# pages. The three take turns. On the disk, the host's loop with and without its flushes
 # says what the flushes cost on their own.
 durable_runs=${BENCH_DURABLE_RUNS:-5}
 disk=$(mktemp -d "${BENCH_DISK_DIR:-$top/build}/wsk-bench-disk.XXXXXX")
@@ -168,15 +179,11 @@ rm -rf "$scratch/durable-pages-src"
 durable_rows=()
 durable_matrix() {  # durable_matrix SET WHERE FOLDER CABS...: one row of the durability table
   local set=$1 where=$2 folder=$3 u=() b=() f=() run; shift 3
+  local -a set_cabs=("$@")
   for run in $(seq "$durable_runs"); do
     say "durability: $set on $where, run $run of $durable_runs"
-    if [ $((run % 2)) -eq 1 ]; then
-      sync; u+=("$(time_update "$folder/root" "$@")"); sync; b+=("$(time_loop bare_fdi "$folder/bare" "$@")")
-      sync; f+=("$(time_loop "bare_fdi --flush" "$folder/bare" "$@")")
-    else
-      sync; f+=("$(time_loop "bare_fdi --flush" "$folder/bare" "$@")"); sync; b+=("$(time_loop bare_fdi "$folder/bare" "$@")")
-      sync; u+=("$(time_update "$folder/root" "$@")")
-    fi
+    in_turns "$run" u 'time_update "$folder/root" "${set_cabs[@]}"' \
+      b 'time_loop bare_fdi "$folder/bare" "${set_cabs[@]}"' f 'time_loop "bare_fdi --flush" "$folder/bare" "${set_cabs[@]}"'
   done
   same_trees "$folder/root" "$folder/bare"
   rm -rf "$folder/root" "$folder/bare" "$folder/root.inf" "$folder/root.log" "$folder/bare.inf" "$folder/bare.log"
