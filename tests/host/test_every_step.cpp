@@ -122,8 +122,9 @@ constexpr int kPackages = 5;
 
 std::string Package(int number) { return std::string(kContent) + "QMT_Kordalin_00" + std::to_string(number) + ".cab"; }
 
-// What gets in the way of a run that follows a stop.
-enum class Hindrance { None, HeldFile, FullDisk };
+// What gets in the way of a run that follows a stop; or an older setup of the family
+// (its module one version behind the marker the template has) runs instead.
+enum class Hindrance { None, HeldFile, FullDisk, OlderSetup };
 
 // A file held open by a viewer: reading, sharing reading and writing, not deleting.
 class Viewer {
@@ -227,12 +228,16 @@ protected:
             disk.DiskFullAfter(0);
             result = postCopy(0, &args, script.c_str());
         } else {
+            if (hindrance == Hindrance::OlderSetup)
+                CopyFileA((BinDir() + "\\version_5_1_0_9.dll").c_str(), (Root(name) + "\\WsKordalin.dll").c_str(), FALSE);
             result = postCopy(0, &args, script.c_str());
         }
         if (clean.empty()) return result;
         Snapshot after = Take(Root(name));
         ExpectTrueOf(Sentence(), before, after, at);
-        ExpectConsistent(after, at);
+        // An older setup deletes the packages as not needed, whatever the content holds:
+        // its caller compares the content with what the settling alone left.
+        if (hindrance != Hindrance::OlderSetup) ExpectConsistent(after, at);
         return result;
     }
 
@@ -284,6 +289,9 @@ protected:
             EXPECT_EQ(Differences(WithoutWorkFiles(tree), WithoutWorkFiles(before)), "") << context;
         } else if (says("content updated to 5.1.1.0") || says("content recorded at 5.1.1.0") || says("content already at 5.1.1.0")) {
             EXPECT_TRUE(markerNew) << context;
+            EXPECT_EQ(packagesLeft, 0u) << context;
+        } else if (says("content already at 5.1.0.9")) {  // an older setup's run
+            EXPECT_FALSE(markerNew) << context;
             EXPECT_EQ(packagesLeft, 0u) << context;
         } else if (says("update failed: ")) {
             EXPECT_FALSE(markerNew) << context;
@@ -351,22 +359,60 @@ protected:
         return counted.StepOfCreate(L"VAlmanor.sem");
     }
 
+    // Nothing of the old content lost, whatever packages are left: the content is the old
+    // with the first few packages applied, or the whole new content under the new marker.
+    void ExpectWhole(const Snapshot& tree, const std::string& at) {
+        Snapshot content = Content(tree);
+        if (tree.count(kMarker) && tree.at(kMarker).bytes == clean.at(kMarker).bytes) {
+            EXPECT_EQ(Differences(content, Content(clean)), "") << at << ": the marker is new, the content not";
+            return;
+        }
+        bool whole = false;
+        for (const Snapshot& some : applied) whole = whole || Differences(content, some) == "";
+        EXPECT_TRUE(whole) << at << ": the content is not the old with some packages applied:"
+                           << Differences(content, applied[0]);
+    }
+
+    // The newer setup installed again after an older one: its module and its packages.
+    void InstallNewerAgain(const std::string& name) {
+        std::string from = Root("template") + "\\", to = Root(name) + "\\";
+        CopyFileA((from + "WsKordalin.dll").c_str(), (to + "WsKordalin.dll").c_str(), FALSE);
+        for (int n = 0; n < kPackages; ++n) CopyFileA((from + Package(n)).c_str(), (to + Package(n)).c_str(), FALSE);
+    }
+
+    // An update stopped at `first`, then the run that settles it stopped at `second`; then
+    // either the tree as the next run settles it, whole (old, or with the packages before the
+    // first one waiting applied), or an older setup's run, which settles it and leaves it
+    // whole (deleting the packages as not needed); then a normal run (after the older one,
+    // with the newer setup installed again) ends as a clean one. False where a stop did not
+    // come.
+    bool StopTwice(long first, long second, bool cut, bool olderNext) {
+        std::string at = "first stop " + std::to_string(first) + ", second stop " + std::to_string(second);
+        if (StartStopped(first, "nested", cut).Wait() != kStoppedDead) return false;
+        if (StartOn(second, "nested", cut).Wait() != kStoppedDead) return false;
+        if (olderNext) {
+            at += ", an older setup next";
+            EXPECT_EQ(Update("nested", at, Hindrance::OlderSetup), 1) << at;
+            ExpectWhole(Take(Root("nested")), at);
+            InstallNewerAgain("nested");
+        } else {
+            FileLocked("", (Root("nested") + "\\" + kContent + "VAlmanor.sem").c_str());
+            ExpectConsistent(Take(Root("nested")), at + ", settled");
+        }
+        EXPECT_EQ(Update("nested", at + ", next run"), 1) << at;
+        EXPECT_EQ(Differences(Take(Root("nested")), clean), "") << at << ": the next run did not end as a clean run";
+        return true;
+    }
+
     // An update stopped at `first`, and the run that settles it stopped at each of its steps
-    // in turn, up to a few steps past its lock (the content's own recovery follows it):
-    // after each second stop, settled as the next run settles it, the content is whole (old,
-    // or with the packages before the first one waiting applied), and a normal run ends as
-    // a clean one. Returns the second stops made.
+    // in turn, up to a few steps past its lock (the content's own recovery follows it), each
+    // followed by the next run of this setup and, apart, of an older one. Returns the second
+    // stops made.
     long StopAgainWhileSettling(long first, bool cut) {
         const long kPastSettling = 12;
         long last = SettlingSteps(first, cut) + kPastSettling, stops = 0;
         for (long second = 1; second <= last; ++second) {
-            std::string at = "first stop " + std::to_string(first) + ", second stop " + std::to_string(second);
-            if (StartStopped(first, "nested", cut).Wait() != kStoppedDead) break;
-            if (StartOn(second, "nested", cut).Wait() != kStoppedDead) break;
-            FileLocked("", (Root("nested") + "\\" + kContent + "VAlmanor.sem").c_str());
-            ExpectConsistent(Take(Root("nested")), at + ", settled");
-            EXPECT_EQ(Update("nested", at + ", next run"), 1) << at;
-            EXPECT_EQ(Differences(Take(Root("nested")), clean), "") << at << ": the next run did not end as a clean run";
+            if (!StopTwice(first, second, cut, false) || !StopTwice(first, second, cut, true)) break;
             ++stops;
         }
         return stops;
@@ -380,7 +426,8 @@ protected:
         for (long first = 7; first < steps; first += steps / 6) firsts.push_back(first);
         long stops = 0;
         for (long first : firsts) stops += StopAgainWhileSettling(first, cut);
-        std::printf("%s at %zu first stops, then again at each step of the run settling each (%ld second stops)\n",
+        std::printf("%s at %zu first stops, then again at each step of the run settling each (%ld second stops, each "
+                    "followed by this setup's next run and, apart, by an older setup's)\n",
                     cut ? "power cut" : "killed", firsts.size(), stops);
         return stops;
     }
