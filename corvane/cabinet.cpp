@@ -42,10 +42,10 @@ struct Extraction {
     std::string refusedName;    // the first stored name that may not be written
     NameCheck refusal;          // what is wrong with it
     std::string overlongName;   // the first stored name whose path would be too long
-    std::string writeFailure;   // the first file that could not be written whole, and why
+    Failure writeFailure;       // the first file that could not be written whole, and why
     std::string shortData;      // the first file the cabinet gave less data for than it records
-    std::string readFailure;    // why the cabinet could not be read, when a read failed
-    DWORD writeError = 0, readError = 0, openError = 0;  // the system's errors behind them
+    Failure readFailure;        // why the cabinet could not be read, when a read failed
+    DWORD openError = 0;        // why the cabinet could not be opened, when that failed
     std::size_t files = 0;
     unsigned long long bytes = 0;
     bool empty = false;         // read whole, and no file in it: damaged
@@ -69,9 +69,7 @@ FNOPEN(OpenCabinet) {
 // FDI does not look at a failed read everywhere either (Wine's then goes on with what
 // the buffer held, names included), so a failed read or seek fails the cabinet here.
 void NoteReadFailure() {
-    if (!active || !active->readFailure.empty()) return;
-    active->readError = GetLastError();
-    active->readFailure = ErrorText(active->readError);
+    if (active && !active->readFailure) active->readFailure = SystemFailure(GetLastError(), log_phrase::kCannotRead);
 }
 
 FNREAD(ReadCallback) {
@@ -82,9 +80,7 @@ FNREAD(ReadCallback) {
 }
 
 void NoteWriteFailure(Extraction& run, DWORD error, const std::string& about = "") {
-    if (!run.writeFailure.empty()) return;
-    run.writeError = error;
-    run.writeFailure = log_phrase::kCannotWrite + run.outputName + ": " + about + ErrorText(error);
+    if (!run.writeFailure) run.writeFailure = SystemFailure(error, log_phrase::kCannotWrite + run.outputName + ": " + about);
 }
 
 FNWRITE(WriteCallback) {
@@ -162,14 +158,14 @@ BOOL FinishFile(Extraction& run, const FDINOTIFICATION* note) {
         !Fs().setTimes(file, &stamp))
         NoteWriteFailure(run, GetLastError(), log_phrase::kCannotSetTime);
     // Flushed and closed off this thread: the commit waits until every file is on the disk.
-    if (run.writeFailure.empty()) run.stage->Written(file, run.outputName);
+    if (!run.writeFailure) run.stage->Written(file, run.outputName);
     else Fs().close(file);
     // Every write went through and the file is still short: the cabinet's data ended
     // early (a block that failed its checksum gives none), which is damage, not the disk.
-    if (run.writeFailure.empty() && run.written != run.expected && run.shortData.empty())
+    if (!run.writeFailure && run.written != run.expected && run.shortData.empty())
         run.shortData = run.outputName + log_phrase::kNotReadWhole + std::to_string(run.written) + " of " +
                         std::to_string(run.expected) + " bytes)";
-    if (!run.writeFailure.empty() || !run.shortData.empty()) return FALSE;
+    if (run.writeFailure || !run.shortData.empty()) return FALSE;
     ++run.files;
     run.bytes += run.written;
     ReportProgress(run.cabinet.c_str(), static_cast<unsigned>(run.files), run.total);
@@ -198,8 +194,8 @@ bool RunPass(HFDI fdi, std::string& name, std::string& folder, Extraction& run, 
     active = nullptr;
     if (run.output != INVALID_HANDLE_VALUE) Fs().close(run.output);  // a file cut short
     run.output = INVALID_HANDLE_VALUE;
-    return copied && run.refusedName.empty() && run.overlongName.empty() && run.writeFailure.empty() &&
-           run.shortData.empty() && run.readFailure.empty();
+    return copied && run.refusedName.empty() && run.overlongName.empty() && !run.writeFailure &&
+           run.shortData.empty() && !run.readFailure;
 }
 
 const char* FdiReason(const ERF& error) {
@@ -241,8 +237,8 @@ Failure WhyNotUnpacked(const Extraction& run, const ERF& error, bool read, const
     if (!run.refusedName.empty()) return {Refusal(run.refusedName, run.refusal, destination), refused};
     if (run.empty) return {log_phrase::kHoldsNoFile, damaged};
     if (!run.overlongName.empty()) return {log_phrase::kRefused + ("the name '" + run.overlongName) + log_phrase::kTooLong, refused};
-    if (!run.readFailure.empty()) return {log_phrase::kCannotRead + run.readFailure, SystemReason(run.readError)};
-    if (!run.writeFailure.empty()) return {run.writeFailure, SystemReason(run.writeError)};
+    if (run.readFailure) return run.readFailure;
+    if (run.writeFailure) return run.writeFailure;
     if (!run.shortData.empty()) return {log_phrase::kDamaged + run.shortData, damaged};
     if (!read) return {FdiReason(error), error.erfOper == FDIERROR_CABINET_NOT_FOUND ? SystemReason(run.openError) : damaged};
     if (commit.failedTarget.empty()) return {commit.reason, SystemReason(commit.error)};
@@ -310,11 +306,8 @@ int InstallCab(const char* cabinet, const char* destination, int, int) {
         run.secondPass = true;
         MakeFolders(run.destination, 3);
         run.stage = std::make_unique<CabinetStage>(run.destination);
-        if (DWORD unusable = run.stage->Unusable()) {
-            run.writeError = unusable;
-            run.writeFailure = log_phrase::kCannotStage + ErrorText(unusable);
-        }
-        read = run.writeFailure.empty() && RunPass(fdi, name, folder, run, error);
+        if (DWORD unusable = run.stage->Unusable()) run.writeFailure = SystemFailure(unusable, log_phrase::kCannotStage);
+        read = !run.writeFailure && RunPass(fdi, name, folder, run, error);
     }
     FDIDestroy(fdi);
     CabinetStage::Outcome commit;
