@@ -114,17 +114,23 @@ for run in $(seq "$runs"); do
   start=$(now); run_update "$root" diag; diagonly+=("$(since "$start")")
 done
 
-# One cabinet of N small pages, 100 to a folder: the cost per file.
-page_rows=()
-for count in $pages_scale; do
-  pages="$scratch/pages-$count/QMT_Kordalin_000"
+# pages_cabinet COUNT FOLDER: makes FOLDER/QMT_Kordalin_000.cab, one base package of COUNT
+# small pages, 100 to a folder.
+pages_cabinet() {
+  local count=$1 folder=$2 i pages="$2-src/QMT_Kordalin_000"
   for ((i = 0; i < count; i++)); do
     [ $((i % 100)) -eq 0 ] && mkdir -p "$pages/Kordex/pages/$((i / 100))"
     echo "<html><body><h1>Page $i</h1><p>One small page of the reference, number $i.</p></body></html>" \
       > "$pages/Kordex/pages/$((i / 100))/p$i.html"
   done
-  bash "$top/scripts/make-packages.sh" "$scratch/pages-$count" "$scratch/pages-$count-cab"
-  rm -rf "$scratch/pages-$count"
+  bash "$top/scripts/make-packages.sh" "$folder-src" "$folder"
+  rm -rf "$folder-src"
+}
+
+# One cabinet of N small pages: the cost per file.
+page_rows=()
+for count in $pages_scale; do
+  pages_cabinet "$count" "$scratch/pages-$count-cab"
   cab="$scratch/pages-$count-cab/QMT_Kordalin_000.cab"
   u=() b=() c=()
   for run in $(seq "$runs"); do
@@ -166,16 +172,9 @@ durable_runs=${BENCH_DURABLE_RUNS:-5}
 disk=$(mktemp -d "${BENCH_DISK_DIR:-$top/build}/wsk-bench-disk.XXXXXX")
 trap 'rm -rf "$scratch" "$disk"' EXIT
 disk_type=$(df -T "$disk" | awk 'NR==2 {print $2}') memory_type=$(df -T "$scratch" | awk 'NR==2 {print $2}')
-pages_cab="$scratch/durable-pages/QMT_Kordalin_000.cab"
-pages="$scratch/durable-pages-src/QMT_Kordalin_000"
 durable_pages=${BENCH_DURABLE_PAGES:-20000}
-for ((i = 0; i < durable_pages; i++)); do
-  [ $((i % 100)) -eq 0 ] && mkdir -p "$pages/Kordex/pages/$((i / 100))"
-  echo "<html><body><h1>Page $i</h1><p>One small page of the reference, number $i.</p></body></html>" \
-    > "$pages/Kordex/pages/$((i / 100))/p$i.html"
-done
-bash "$top/scripts/make-packages.sh" "$scratch/durable-pages-src" "$scratch/durable-pages"
-rm -rf "$scratch/durable-pages-src"
+pages_cabinet "$durable_pages" "$scratch/durable-pages"
+pages_cab="$scratch/durable-pages/QMT_Kordalin_000.cab"
 durable_rows=()
 durable_matrix() {  # durable_matrix SET WHERE FOLDER CABS...: one row of the durability table
   local set=$1 where=$2 folder=$3 u=() b=() f=() run; shift 3
