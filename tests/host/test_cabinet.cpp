@@ -164,10 +164,18 @@ TEST_F(InstallCabTest, EachRefusalSaysWhatIsWrong) {
 }
 
 // Truncated, bit-flipped, not a cabinet, a directory, missing, or empty arguments: 0,
-// the process lives, and no half-written file is left.
+// the process lives, no half-written file is left, and the record tells damage from a
+// cabinet the system would not open.
 TEST_F(InstallCabTest, DamagedOrMissingCabinetsFail) {
-    for (const char* name : {"truncated.cab", "flipped.cab", "notacab.cab", "directory.cab", "absent.cab"}) {
+    const struct { const char* name; int reason; DWORD error; } cases[] = {
+        {"truncated.cab", CORVANE_REASON_DAMAGED, 0}, {"flipped.cab", CORVANE_REASON_DAMAGED, 0},
+        {"notacab.cab", CORVANE_REASON_DAMAGED, 0}, {"directory.cab", CORVANE_REASON_SYSTEM, ERROR_ACCESS_DENIED},
+        {"absent.cab", CORVANE_REASON_SYSTEM, ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& [name, reason, error] : cases) {
         EXPECT_EQ(InstallCab(Cabinet(name).c_str(), destination.c_str(), 1, 0), 0) << name;
+        EXPECT_EQ(LastEvent(CORVANE_NOT_UNPACKED).reason, reason) << name;
+        EXPECT_EQ(LastEvent(CORVANE_NOT_UNPACKED).error, static_cast<unsigned long>(error)) << name;
         if (Exists(destination)) {
             for (const auto& [path, bytes] : Tree(destination)) {
                 auto source = Source("nested") / path;

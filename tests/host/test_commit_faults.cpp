@@ -81,6 +81,7 @@ TEST_F(CommitFaultTest, ShortOrFailedWritesReplaceNothing) {
         ExpectOldContent(c.scenario);
         EXPECT_NE(LastLogLine().find(c.logged), std::string::npos) << c.scenario << ": " << LastLogLine();
         EXPECT_NE(LastLogLine().find(log_phrase::kDone.nothingReplaced), std::string::npos) << c.scenario;
+        EXPECT_EQ(LastEvent(CORVANE_NOT_UNPACKED).error, static_cast<unsigned long>(ERROR_DISK_FULL)) << c.scenario;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "corvane/file_system.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
 #include "started_process.h"
@@ -64,17 +65,28 @@ TEST(FileLocked, SeesAnOpenInThisProcess) {
     EXPECT_EQ(FileLocked("", file.c_str()), 0);
 }
 
-// SafeDeleteFile deletes plain and read-only files, never a directory or nothing.
+// SafeDeleteFile deletes plain and read-only files, never a directory or nothing; the
+// record gives the system's reason for each one it did not delete.
 TEST(SafeDeleteFile, DeletesFilesOnly) {
     ScratchDir dir;
     dir.Write("plain.cab");
     dir.Write("readonly.cab");
+    dir.Write("held.cab");
     SetFileAttributesA((dir.Text() + "\\readonly.cab").c_str(), FILE_ATTRIBUTE_READONLY);
     CreateDirectoryA((dir.Text() + "\\folder.cab").c_str(), nullptr);
-    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\plain.cab").c_str()), 1);
-    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\readonly.cab").c_str()), 1);
-    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\folder.cab").c_str()), 0);
-    EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\absent.cab").c_str()), 0);
+    HANDLE held = CreateFileA((dir.Text() + "\\held.cab").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    const struct { const char* name; int result; DWORD error; } cases[] = {
+        {"plain.cab", 1, 0}, {"readonly.cab", 1, 0}, {"folder.cab", 0, ERROR_ACCESS_DENIED},
+        {"absent.cab", 0, ERROR_FILE_NOT_FOUND}, {"held.cab", 0, ERROR_SHARING_VIOLATION},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SafeDeleteFile((dir.Text() + "\\" + c.name).c_str()), c.result) << c.name;
+        CorvaneEvent event = LastEvent(CORVANE_FILE_DELETED);
+        EXPECT_EQ(event.reason, c.error ? CORVANE_REASON_SYSTEM : CORVANE_REASON_NONE) << c.name;
+        EXPECT_EQ(event.error, static_cast<unsigned long>(c.error)) << c.name;
+    }
+    CloseHandle(held);
     EXPECT_EQ(SafeDeleteFile(""), 0);
     EXPECT_FALSE(Exists(dir.Text() + "\\plain.cab"));
     EXPECT_FALSE(Exists(dir.Text() + "\\readonly.cab"));
@@ -110,6 +122,12 @@ TEST(RemoveDirTree, RemovesTheTreeButNeverARoot) {
     EXPECT_TRUE(Exists(dir.Text() + "\\keep.txt"));
     EXPECT_EQ(RemoveDirTree((dir.Text() + "\\kordalin").c_str(), 1), 1);  // already gone
     EXPECT_EQ(RemoveDirTree((dir.Text() + "\\keep.txt").c_str(), 1), 0);  // not a directory
+    dir.Write("held\\a\\open.html");
+    HANDLE open = CreateFileA((dir.Text() + "\\held\\a\\open.html").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(RemoveDirTree((dir.Text() + "\\held").c_str(), 1), 0);  // the record says why
+    EXPECT_EQ(LastEvent(CORVANE_TREE_REMOVED).error, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+    CloseHandle(open);
     for (const char* root : {"", "C:", "C:\\", "\\", "\\\\server\\share", "\\\\server\\share\\"})
         EXPECT_EQ(RemoveDirTree(root, 1), 0) << root;
 }
@@ -142,5 +160,28 @@ TEST(CopyCreateFile, CreatesFoldersAndReplaces) {
     EXPECT_EQ(CopyCreateFile((dir.Text() + "\\source.dll").c_str(), target.c_str()), 1);
     EXPECT_EQ(ReadAll(target), "newer");
     EXPECT_EQ(CopyCreateFile((dir.Text() + "\\absent.dll").c_str(), target.c_str()), 0);
+    EXPECT_EQ(LastEvent(CORVANE_FILE_COPIED).error, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(CopyCreateFile("", target.c_str()), 0);
+}
+
+// A copy into a folder where a setup was stopped inside a commit (its old marker set aside,
+// the new one not yet in place) rolls that commit back first, then replaces what it put back.
+TEST(CopyCreateFile, SettlesAStoppedCommitFirst) {
+    ScratchDir dir;
+    OpenRun run(dir);
+    dir.Write("source.dll", "new module");
+    std::string stage = dir.Text() + "\\content\\~ck7ffffff4", target = dir.Text() + "\\content\\VAlmanor.dll";
+    dir.Write("content\\~ck7ffffff4\\owner", "");
+    dir.Write("content\\~ck7ffffff4\\b\\VAlmanor.dll", "old module");
+    unsigned long long identity = 0;
+    ASSERT_TRUE(CorvaneRealFileSystem().identity(std::wstring(stage.begin(), stage.end()).c_str(), &identity));
+    dir.Write("content\\~ck7ffffff4\\journal0", "KORDALIN-COMMIT-JOURNAL 2\nF\tVAlmanor.dll\t0\\VAlmanor.dll\tb\\VAlmanor.dll\nS\t" +
+                                                    std::to_string(identity) + "\nEND\n");
+    EXPECT_EQ(CopyCreateFile((dir.Text() + "\\source.dll").c_str(), target.c_str()), 1);
+    EXPECT_EQ(ReadAll(target), "new module");
+    EXPECT_FALSE(Exists(stage));
+    CorvaneEvent settled = LastEvent(CORVANE_LEFTOVER);
+    EXPECT_EQ(settled.count, static_cast<unsigned long long>(CORVANE_COMMIT_ROLLED_BACK));
+    EXPECT_EQ(settled.size, 1u);  // the one target put back
+    EXPECT_EQ(settled.flag, 1);
 }
