@@ -241,8 +241,8 @@ Failure WhyNotUnpacked(const Extraction& run, const ERF& error, bool read, const
     if (run.writeFailure) return run.writeFailure;
     if (!run.shortData.empty()) return {log_phrase::kDamaged + run.shortData, damaged};
     if (!read) return {FdiReason(error), error.erfOper == FDIERROR_CABINET_NOT_FOUND ? SystemReason(run.openError) : damaged};
-    if (commit.failedTarget.empty()) return {commit.reason, SystemReason(commit.error)};
-    return {log_phrase::kCannotReplace + Narrow(commit.failedTarget) + ": " + commit.reason, SystemReason(commit.error)};
+    if (commit.failedTarget.empty()) return commit.why;
+    return {log_phrase::kCannotReplace + Narrow(commit.failedTarget) + ": " + commit.why.text, commit.why.reason};
 }
 
 // The log's entry: what was unpacked, or why not and what that left in the content.

@@ -114,14 +114,13 @@ bool CabinetStage::MoveStaged(File& file, const std::wstring& staged, const std:
 
 bool CabinetStage::Fail(const std::wstring& target, DWORD error, Outcome& outcome, const std::string& about) {
     outcome.failedTarget = target;
-    outcome.error = error;
-    outcome.reason = about + ErrorText(error);
+    outcome.why = SystemFailure(error, about);
     return false;
 }
 
 bool CabinetStage::InTheWay(const std::wstring& target, const char* what, Outcome& outcome) {
-    Fail(target, ERROR_ALREADY_EXISTS, outcome);
-    outcome.reason = std::string("a ") + what + " of that name is in the way";
+    outcome.failedTarget = target;
+    outcome.why = {std::string("a ") + what + " of that name is in the way", SystemReason(ERROR_ALREADY_EXISTS)};
     return false;
 }
 

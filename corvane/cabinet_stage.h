@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "flush_queue.h"
+#include "run_record.h"
 
 struct CommitJournal;
 struct StageArea;
@@ -51,8 +52,7 @@ public:
     struct Outcome {
         bool committed = false;
         std::wstring failedTarget;  // the file or folder that could not be put in place, if any
-        std::string reason;         // why
-        DWORD error = 0;            // the system's error behind it
+        Failure why;
         bool restored = true;       // false when a step could not be undone
     };
     // Once every staged file is on the disk, puts them all in place, all or nothing.

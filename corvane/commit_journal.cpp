@@ -61,10 +61,6 @@ bool Resolve(CommitJournal& journal, const std::wstring& destination) {
     return true;
 }
 
-std::string Failed(const std::wstring& what, DWORD error) {
-    return Narrow(what) + ": " + ErrorText(error);
-}
-
 bool Move(const std::wstring& from, const std::wstring& to) {
     return Fs().move(LongPath(from).c_str(), LongPath(to).c_str(), 0) != FALSE;
 }
@@ -169,7 +165,7 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, RollBackReport& re
     report = RollBackReport();
     auto untrusted = [&report](const std::string& why) {
         report.trusted = false;
-        report.why = why + "; nothing of it was touched";
+        report.why = {why + "; nothing of it was touched", {CORVANE_REASON_UNSETTLED}};
         return false;
     };
     unsigned long long here = 0;
@@ -185,9 +181,7 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, RollBackReport& re
         return untrusted("its journal names a path through " + Narrow(link) + ", a link or other reparse point, which "
                          "no commit does");
     auto fail = [&report](const std::wstring& what, DWORD error) {
-        if (!report.why.empty()) return;
-        report.why = Failed(what, error);
-        report.error = error;
+        if (!report.why) report.why = SystemFailure(error, Narrow(what) + ": ");
     };
     for (const File& file : resolved.files) {
         std::wstring staged = stage + file.staged, backup = stage + file.backup;
@@ -218,5 +212,5 @@ bool CommitJournal::RollBack(const std::wstring& stageFolder, RollBackReport& re
     }
     for (auto folder = resolved.made.rbegin(); folder != resolved.made.rend(); ++folder)
         Fs().removeDirectory(LongPath(*folder).c_str());
-    return report.why.empty();
+    return !report.why;
 }

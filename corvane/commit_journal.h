@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "run_record.h"
+
 struct CommitJournal {
     // Targets are named within the destination (the folder that holds the staging folder),
     // and where a file or folder is staged, or an old file set aside, within the staging
@@ -42,8 +44,8 @@ struct CommitJournal {
 
     struct RollBackReport {
         bool trusted = true;     // false: the journal is not this folder's commit, and nothing was touched
-        std::string why;         // what could not be undone, or why the journal is not trusted
-        DWORD error = 0;         // the system's error behind what could not be undone
+        Failure why;             // what could not be undone (the system's reason), or why the journal
+                                 // is not trusted (CORVANE_REASON_UNSETTLED)
         std::size_t undone = 0;  // the targets this pass moved back
     };
     // Undoes what of the commit reached the content by reversing its moves: each new file

@@ -52,8 +52,7 @@ struct Settling {
     FolderState state = FolderState::Settled;
     CorvaneSettled what = CORVANE_STAGING_REMOVED;
     unsigned long long undone = 0;  // targets a rollback put back
-    std::string why;                // why it is kept
-    Reason reason;                  // ... for the record
+    Failure why;                    // why it is kept (or, settled, what could not be removed)
 };
 
 // Rolls back the commits whose journals the owned staging folder `stage` holds, the last
@@ -68,8 +67,7 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
         CommitJournal::Reading reading = CommitJournal::Read(path, journal);
         if (reading == CommitJournal::Reading::Unreadable) {
             settling.what = CORVANE_COMMIT_ROLLED_BACK;
-            settling.reason = SystemReason(GetLastError());
-            settling.why = "its journal cannot be read: " + ErrorText(settling.reason.error);
+            settling.why = SystemFailure(GetLastError(), "its journal cannot be read: ");
             return false;
         }
         if (reading == CommitJournal::Reading::Whole) {
@@ -79,7 +77,6 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
             if (!undone) {
                 settling.why = report.why;
                 settling.what = report.trusted ? CORVANE_COMMIT_ROLLED_BACK : CORVANE_COMMIT_NOT_TRUSTED;
-                settling.reason = report.trusted ? SystemReason(report.error) : Reason{CORVANE_REASON_UNSETTLED};
                 return false;
             }
             settling.what = CORVANE_COMMIT_ROLLED_BACK;
@@ -88,8 +85,7 @@ bool RollBackJournals(const std::wstring& stage, Settling& settling) {
         // ever removed once nothing is left to undo.
         if (!Fs().remove(LongPath(path).c_str())) {
             settling.what = CORVANE_COMMIT_ROLLED_BACK;
-            settling.reason = SystemReason(GetLastError());
-            settling.why = "its journal cannot be removed: " + ErrorText(settling.reason.error);
+            settling.why = SystemFailure(GetLastError(), "its journal cannot be removed: ");
             return false;
         }
     }
@@ -118,8 +114,7 @@ Settling SettleStage(const std::wstring& stage) {
     if (!owner.Valid()) {
         DWORD error = GetLastError();
         settling.state = error == ERROR_SHARING_VIOLATION ? FolderState::Held : FolderState::Unsettled;
-        settling.why = "it cannot be taken over: " + ErrorText(error);
-        settling.reason = SystemReason(error);
+        settling.why = SystemFailure(error, "it cannot be taken over: ");
         return settling;
     }
     if (!RollBackJournals(stage, settling)) {
@@ -131,7 +126,7 @@ Settling SettleStage(const std::wstring& stage) {
     owner.Close();
     Fs().remove(LongPath(stage + kOwnerName).c_str());
     if (!Fs().removeDirectory(LongPath(stage).c_str()))
-        settling.why = "what is left of it could not be removed: " + ErrorText(GetLastError());
+        settling.why = SystemFailure(GetLastError(), "what is left of it could not be removed: ");
     return settling;
 }
 
@@ -140,16 +135,16 @@ void Report(const std::wstring& path, const Settling& settling) {
     std::string outcome;
     if (settling.state == FolderState::Unsettled)
         outcome = (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftoverNotTrusted : log_phrase::kLeftoverKept) +
-                  settling.why + (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftAlone : log_phrase::kTriedAgain);
+                  settling.why.text + (settling.what == CORVANE_COMMIT_NOT_TRUSTED ? log_phrase::kLeftAlone : log_phrase::kTriedAgain);
     else
         outcome = std::string(settling.what == CORVANE_COMMIT_ROLLED_BACK ? Said().leftoverRolledBack
                               : settling.what == CORVANE_COMMIT_FINISHED  ? Said().leftoverFinished
                                                                           : Said().leftoverRemoved) +
-                  (settling.why.empty() ? "" : " (" + settling.why + ")");
+                  (settling.why ? " (" + settling.why.text + ")" : "");
     bool settled = settling.state == FolderState::Settled;
     LogEntry(log_phrase::kClearLeftovers, Narrow(path) + outcome);
-    RecordEvent(CORVANE_LEFTOVER, Narrow(path), settling.why, settling.what, settling.undone, settled,
-                settled ? Reason() : settling.reason);
+    RecordEvent(CORVANE_LEFTOVER, Narrow(path), settling.why.text, settling.what, settling.undone, settled,
+                settled ? Reason() : settling.why.reason);
 }
 
 // An earlier build made the marker's copy beside it ("NAME.~ck<hex>"): one nobody holds
