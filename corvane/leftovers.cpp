@@ -48,7 +48,8 @@ void ClearBelow(const std::wstring& folder, const std::wstring& keep) {
 
 // What settling one staging folder came to.
 struct Settling {
-    bool ours = true;  // false: a folder of someone else's that merely has such a name
+    bool ours = true;  // false: nothing to settle or say (a folder of someone else's that
+                       // merely has such a name, or one gone since it was listed)
     FolderState state = FolderState::Settled;
     CorvaneSettled what = CORVANE_STAGING_REMOVED;
     unsigned long long undone = 0;  // targets a rollback put back
@@ -113,6 +114,10 @@ Settling SettleStage(const std::wstring& stage) {
     FsHandle owner(TakeOwnership(stage));
     if (!owner.Valid()) {
         DWORD error = GetLastError();
+        if (error == ERROR_PATH_NOT_FOUND) {  // gone since it was listed: its setup ended, and removed it
+            settling.ours = false;
+            return settling;
+        }
         settling.state = error == ERROR_SHARING_VIOLATION ? FolderState::Held : FolderState::Unsettled;
         settling.why = SystemFailure(error, "it cannot be taken over: ");
         return settling;

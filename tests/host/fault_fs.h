@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cwchar>
+#include <string>
+
 #include "corvane/file_system.h"
 
 class FaultyFs {
@@ -18,6 +21,7 @@ public:
         table.rename = Rename;
         table.remove = Remove;
         table.flush = Flush;
+        table.create = Create;
     }
     ~FaultyFs() { CorvaneFileSystem() = CorvaneRealFileSystem(); }
     FaultyFs(const FaultyFs&) = delete;
@@ -36,6 +40,9 @@ public:
     void FailRemoves() { state().failRemoves = true; }
     // Every flush from now fails with `error`, as a disk that cannot write fails it.
     void FailFlushes(DWORD error) { state().flushError = error; }
+    // The folder `folder` (a full path), with its owner file, goes just before the next
+    // open of anything in it, as another setup's staging folder goes when that setup ends.
+    void FolderGoneBeforeOpen(const std::wstring& folder) { state().vanishing = folder; }
     int Moves() const { return state().moves; }
     int Writes() const { return state().writes; }
 
@@ -49,6 +56,7 @@ private:
         int failMove = 0;
         DWORD moveError = 0, flushError = 0;
         bool failLaterMoves = false, failRemoves = false;
+        std::wstring vanishing;
     };
     static State& state() {
         static State current;
@@ -90,6 +98,15 @@ private:
         if (!state().flushError) return CorvaneRealFileSystem().flush(file);
         SetLastError(state().flushError);
         return FALSE;
+    }
+    static HANDLE Create(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+        std::wstring& folder = state().vanishing;
+        if (!folder.empty() && std::wcsstr(path, (folder + L"\\").c_str())) {
+            CorvaneRealFileSystem().remove((folder + L"\\owner").c_str());
+            CorvaneRealFileSystem().removeDirectory(folder.c_str());
+            folder.clear();
+        }
+        return CorvaneRealFileSystem().create(path, access, share, disposition, flags);
     }
     static BOOL Remove(const wchar_t* path) {
         if (!state().failRemoves) return CorvaneRealFileSystem().remove(path);

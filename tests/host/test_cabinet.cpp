@@ -9,6 +9,7 @@
 #include "cab_writer.h"
 #include "corvane/file_system.h"
 #include "corvane/log_phrases.h"
+#include "fault_fs.h"
 #include "host/corvane.h"
 #include "host_test_support.h"
 #include "started_process.h"
@@ -205,6 +206,17 @@ TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     EXPECT_TRUE(Exists(own));  // kept for the next package of this run
     run.reset();
     EXPECT_FALSE(Exists(own));  // and gone when the run ends
+    // One that goes as it is being taken over (its setup ended meanwhile) leaves nothing to
+    // settle, and is no hindrance.
+    dir.Write("dest\\~ck7ffffff5\\owner", "");
+    run.emplace(dir);
+    {
+        FaultyFs faults;
+        std::string gone = destination + "\\~ck7ffffff5";
+        faults.FolderGoneBeforeOpen(std::wstring(gone.begin(), gone.end()));
+        EXPECT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1) << run->LastLogLine();
+    }
+    run.reset();
     // A folder of this process's name that holds anything was never this process's: the
     // unpacking fails rather than staging (and clearing) files in it.
     dir.Write("dest\\~ck" + std::string(hex) + "\\keep.txt", "the user's");
