@@ -93,7 +93,7 @@ test-slow: dist
 	@bash scripts/left-running.sh
 
 test-pe32: dist
-	@bash scripts/pe32-smoke.sh
+	@bash scripts/test-pe32.sh
 	@bash scripts/left-running.sh
 
 demo: dist

@@ -23,11 +23,14 @@ wine_env() {
   export WSK_WINE WSK_BIN WSK_BUILD_KIND WINEARCH WINEPREFIX WINELOADER WINESERVER WINEDEBUG
 }
 
-# The build's name as the demo, the bench and the test headings print it.
+# The build's name and how it runs, as the demo, the bench and the test headings print it:
+# natively, or under the emulator WSK_EMULATOR names ("qemu-i386 10.0.2").
 wine_build_name() {
+  local how="natively"
+  [ -z "${WSK_EMULATOR:-}" ] || how="emulated by $WSK_EMULATOR"
   case "$WSK_BUILD_KIND" in
-    pe32) echo "PE32 (i686) build under the 32-bit Wine${WINELOADERNOEXEC:+, emulated by qemu-i386}" ;;
-    x64)  echo "64-bit (x86_64) build under wine64" ;;
+    pe32) echo "PE32 (i686) build under the 32-bit Wine, $how" ;;
+    x64)  echo "64-bit (x86_64) build under wine64, $how" ;;
   esac
 }
 

@@ -56,10 +56,10 @@ checks=$((checks + 1))
 if [ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ]; then
   expect_line "PE32 suite: not run — $why; the PE32 was checked as a file only" \
     "$(bash "$top/scripts/windows-suite.sh" pe32 "$top/build/win32")"
-  expect_line "PE32 smoke: not run — $why; the PE32 was checked as a file only" "$(bash "$top/scripts/pe32-smoke.sh")"
+  expect_line "PE32 smoke: not run — $why; the PE32 was checked as a file only" "$(bash "$top/scripts/test-pe32.sh")"
   if [ -e "$top/dist/x64/WSKORDALIN.DLL" ]; then
     demo=$(bash "$top/scripts/wine-session.sh" x64 bash "$top/scripts/demo.sh")
-    expect_line "demo: 64-bit (x86_64) build under wine64, from dist/x64/ ($why)" "$(grep 'demo:' <<<"$demo" | head -1)"
+    expect_line "demo: 64-bit (x86_64) build under wine64, natively, from dist/x64/ ($why)" "$(grep 'demo:' <<<"$demo" | head -1)"
   fi
 fi
 echo "test_setup: $checks passed, 0 failed"

@@ -2,9 +2,9 @@
 # The shipped PE32 (dist/) run for real, where it may be emulated and every program start
 # is dear: setuphost.exe loads dist/WSKORDALIN.DLL for a first installation from real
 # cabinets, an up-to-date run and DEINSTALL, and a 32-bit program reads the module's
-# version block through the version API. Run through scripts/pe32-smoke.sh.
+# version block through the version API. Run through scripts/test-pe32.sh.
 WSK_SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
-tools=${WSK_BIN:?run through scripts/pe32-smoke.sh}
+tools=${WSK_BIN:?run through scripts/test-pe32.sh}
 export WSK_SOURCE WSK_BIN=$WSK_SOURCE/dist
 source "$WSK_SOURCE/tests/e2e/lib.sh"
 root="$WORK/root"; content=$(content_of "$root")

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# pe32-smoke.sh: runs the shipped PE32 itself (dist/) on real trees with real cabinets:
-# natively under the 32-bit Wine where the kernel runs 32-bit code, otherwise under
-# qemu-i386 user-mode emulation, stage by stage, each stage bounded in time and saying
-# what it does. Where the 32-bit Wine cannot be installed, or cannot start under the
+# test-pe32.sh: runs the shipped PE32 itself (dist/) on real trees with real cabinets.
+# Where the kernel runs 32-bit code, that is the smoke, natively under the 32-bit Wine
+# (make test runs the PE32's whole Windows suite there). Where it runs none, the same
+# under qemu-i386 user-mode emulation, then the PE32's Windows suite, stage by stage: the
+# host tests, the e2e suite with the NSIS example, and the every-step suites (killed and
+# cut off at every second step, the cut one step later, so that the two together stop at
+# every step once; failing at every step). Each stage is bounded in time and says what
+# it does and when. Where the 32-bit Wine cannot be installed, or cannot start under the
 # emulator (no emulator recent enough, no i386 program starting at all, no prefix made,
 # no Wine program starting), it says so in one line and ends with status 0: the PE32 was
-# then checked as a file only (by the 64-bit suite). A failure of the product inside a
-# running smoke fails.
+# then checked as a file only (by the 64-bit suite). A failure of the product once the
+# emulated Wine runs fails.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 smoke=(bash "$top/scripts/wine-session.sh" pe32 bash "$top/tests/smoke/pe32_smoke.sh")
@@ -18,9 +22,9 @@ if [ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ]; then
 fi
 
 started=$(date +%s)
-stage() { echo "PE32 smoke under emulation: $* [$(( $(date +%s) - started )) s]"; }
+stage() { echo "PE32 under emulation: $* [$(( $(date +%s) - started )) s]"; }
 not_run() {
-  echo "PE32 smoke under emulation: not run — $1; the PE32 was checked as a file only"
+  echo "PE32 under emulation: not run — $1; the PE32 was checked as a file only"
   exit 0
 }
 # bounded SECONDS WHAT COMMAND...: runs COMMAND, saying each minute that it is still at
@@ -57,10 +61,11 @@ dpkg --compare-versions "$version" ge "$WSK_QEMU_LEAST" ||
 
 stage "registering $qemu ($version) for i386 programs"
 i386_emulation_on || not_run "no i386 program starts here, not even through qemu-i386"
-# The prefix's processes end before the emulator goes, also when the smoke fails.
+# The prefix's processes end before the emulator goes, also when a stage fails.
 wine_env pe32
 trap 'stop_prefix; i386_emulation_off' EXIT
-export WINELOADERNOEXEC=1 WSK_KEEPALIVE_WAIT=300   # Debian's Wine has no preloader to run
+# Debian's Wine has no preloader to run; WSK_EMULATOR names the emulator in the headings.
+export WINELOADERNOEXEC=1 WSK_KEEPALIVE_WAIT=300 WSK_EMULATOR="qemu-i386 $version"
 
 if ! prefix_ready; then
   stage "making the 32-bit Wine prefix $WINEPREFIX (at most 10 minutes)"
@@ -72,6 +77,19 @@ probe=$(bounded 300 "starting a program" "$WSK_WINE" cmd.exe /c echo ready 2>/de
 stop_prefix
 [ "$probe" = ready ] || not_run "no program of the 32-bit Wine starts under $qemu ($version)"
 
-stage "running the smoke: a first installation, an up-to-date run, DEINSTALL, the version block"
-bounded 900 "running the smoke" "${smoke[@]}" || { status=$?; stage "the smoke FAILED (status $status)"; exit "$status"; }
+# run_stage MINUTES WHAT COMMAND...: one stage, failing the whole when it fails or runs
+# past its minutes.
+run_stage() {
+  local minutes=$1 what=$2 status=0
+  shift 2
+  stage "running $what (at most $minutes minutes)"
+  bounded $((minutes * 60)) "running $what" "$@" || status=$?
+  [ "$status" -eq 0 ] || { stage "$what FAILED (status $status)"; exit "$status"; }
+}
+suite=(bash "$top/scripts/windows-suite.sh" pe32 "$(dirname "$WSK_BIN")")
+run_stage 15 "the smoke: a first installation, an up-to-date run, DEINSTALL, the version block" "${smoke[@]}"
+run_stage 10 "the host tests" "${suite[@]}" "PE32 host tests" -E '^e2e\.|every_step'
+run_stage 15 "the e2e suite and the NSIS example" "${suite[@]}" "PE32 e2e suite" -R '^e2e\.'
+export WSK_STOP_STRIDE=2
+run_stage 30 "the every-step suites" "${suite[@]}" "PE32 every-step suites" -R every_step
 stage "passed"
