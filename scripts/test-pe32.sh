@@ -13,12 +13,17 @@
 # emulated Wine runs fails.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-smoke=(bash "$top/scripts/wine-session.sh" pe32 bash "$top/tests/smoke/pe32_smoke.sh")
+source "$top/scripts/wine-env.sh"
+smoke() {
+  wine_env pe32
+  echo "== PE32 smoke: dist/, the $(wine_build_name)"
+  bash "$top/scripts/wine-session.sh" pe32 bash "$top/tests/smoke/pe32_smoke.sh"
+}
 
 if [ "$(bash "$top/scripts/machine.sh" | head -1)" = yes ]; then
   pe32_wine_or_say "PE32 smoke" || exit 0
-  echo "== PE32 smoke: dist/ under the 32-bit Wine, natively"
-  exec "${smoke[@]}"
+  smoke
+  exit
 fi
 
 started=$(date +%s)
@@ -51,7 +56,6 @@ bounded() {
 stage "installing the 32-bit Wine and qemu-user"
 bash "$top/scripts/install-deps.sh" pe32-emulation
 source "$top/scripts/i386-emulation.sh"
-source "$top/scripts/wine-env.sh"
 { read -r wine32; read -r why; } < <(bash "$top/scripts/wine32.sh")
 [ "$wine32" = yes ] || not_run "$why"
 qemu=$(any_qemu_i386) || not_run "no qemu-i386 could be installed"
@@ -87,7 +91,7 @@ run_stage() {
   [ "$status" -eq 0 ] || { stage "$what FAILED (status $status)"; exit "$status"; }
 }
 suite=(bash "$top/scripts/windows-suite.sh" pe32 "$(dirname "$WSK_BIN")")
-run_stage 15 "the smoke: a first installation, an up-to-date run, DEINSTALL, the version block" "${smoke[@]}"
+run_stage 15 "the smoke: a first installation, an up-to-date run, DEINSTALL, the version block" smoke
 run_stage 10 "the host tests" "${suite[@]}" "PE32 host tests" -E '^e2e\.|every_step'
 run_stage 15 "the e2e suite and the NSIS example" "${suite[@]}" "PE32 e2e suite" -R '^e2e\.'
 export WSK_STOP_STRIDE=2
