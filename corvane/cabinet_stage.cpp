@@ -119,8 +119,8 @@ bool CabinetStage::Fail(const std::wstring& target, DWORD error, Outcome& outcom
 }
 
 bool CabinetStage::InTheWay(const std::wstring& target, const char* what, Outcome& outcome) {
-    outcome.failedTarget = target;
-    outcome.why = {std::string("a ") + what + " of that name is in the way", SystemReason(ERROR_ALREADY_EXISTS)};
+    Fail(target, ERROR_ALREADY_EXISTS, outcome);
+    outcome.why.text = std::string("a ") + what + " of that name is in the way";
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "corvane/file_system.h"
+#include "corvane/stage_area.h"
 
 class FaultyFs {
 public:
@@ -102,7 +103,7 @@ private:
     static HANDLE Create(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
         std::wstring& folder = state().vanishing;
         if (!folder.empty() && std::wcsstr(path, (folder + L"\\").c_str())) {
-            CorvaneRealFileSystem().remove((folder + L"\\owner").c_str());
+            CorvaneRealFileSystem().remove((folder + L"\\" + kOwnerName).c_str());
             CorvaneRealFileSystem().removeDirectory(folder.c_str());
             folder.clear();
         }

@@ -16,11 +16,9 @@
 //  - a normal run leaves the tree of a clean run: every name, size, byte, read-only
 //    attribute and time, and nothing of staging or a set-aside tree anywhere;
 //  - what setuphost would say of each run is true of the tree it left.
-// Under an emulator, where a stop at every step takes too long, WSK_STOP_STRIDE=N stops
-// the killed and the cut-off updates at every Nth step only (the cut one step later than
-// the kill, so that with N = 2 the two together still stop at every step once).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -151,6 +149,7 @@ class EveryStep : public ::testing::Test {
 protected:
     void SetUp() override {
         if (FromEnvironment("WSK_BIN").empty()) GTEST_SKIP() << "WSK_BIN is not set";
+        stride = std::max(1L, std::atol(FromEnvironment("WSK_STOP_STRIDE").c_str()));
         module = LoadLibraryExA((BinDir() + "\\WSKORDALIN.DLL").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         ASSERT_NE(module, nullptr);
         postCopy = reinterpret_cast<PostCopy>(reinterpret_cast<void*>(GetProcAddress(module, "POSTCOPY")));
@@ -416,7 +415,7 @@ protected:
     long StopAgainWhileSettling(long first, bool cut) {
         const long kPastSettling = 12;
         long last = SettlingSteps(first, cut) + kPastSettling, stops = 0;
-        for (long second = FirstStop(cut); second <= last; second += StopStride()) {
+        for (long second = FirstStop(cut); second <= last; second += stride) {
             if (!StopTwice(first, second, cut, false) || !StopTwice(first, second, cut, true)) break;
             ++stops;
         }
@@ -433,7 +432,7 @@ protected:
         for (long first : firsts) stops += StopAgainWhileSettling(first, cut);
         std::printf("%s at %zu first stops, then again at %s of the run settling each (%ld second stops, each "
                     "followed by this setup's next run and, apart, by an older setup's)\n",
-                    cut ? "power cut" : "killed", firsts.size(), StopsText(cut).c_str(), stops);
+                    cut ? "power cut" : "killed", firsts.size(), stride == 1 ? "each step" : Spread(cut).c_str(), stops);
         return stops;
     }
 
@@ -472,12 +471,11 @@ protected:
         EXPECT_EQ(Differences(Take(Root(name)), clean), "") << at << ": the next run did not end as a clean run";
     }
 
-    // Stops the update at each step in turn (or each Nth), killed or cut off: the update to
-    // be stopped at the next step runs while the tree of this one is checked. Returns the
-    // stops made, and in `unstopped` the first step at which no stop came (the run ended).
-    long StopAtEachStep(bool cut, bool hindered, long& unstopped) {
-        const long stride = StopStride();
-        auto name = [stride](long step) { return "stopped" + std::to_string(step / stride % 2); };
+    // Stops the update at each step in turn (or one in `stride`), killed or cut off, and says
+    // how many: the update to be stopped at the next step runs while the tree of this one is
+    // checked. The run must end only past the last of the clean run's `points`.
+    long StopAtEachStep(bool cut, bool hindered, long points) {
+        auto name = [this](long step) { return "stopped" + std::to_string(step / stride % 2); };
         long step = FirstStop(cut), stops = 0;
         for (StartedProcess running = StartStopped(step, name(step), cut); running.Wait() == kStoppedDead;
              step += stride, ++stops) {
@@ -485,39 +483,28 @@ protected:
             ExpectSoundAfterStop(step, name(step), hindered);
             running = std::move(next);
         }
-        unstopped = step;
+        EXPECT_GT(step, points) << "the update ran fewer steps than the clean one, or failed to start";
+        EXPECT_LE(step, points + stride) << "the update ran more steps than the clean one";
+        std::printf("%s at %s %ld %s%s", cut ? "power cut" : "killed",
+                    stride == 1 ? "each of" : (std::to_string(stops) + " of").c_str(), points,
+                    cut ? "points (before each step, and after the last)" : "steps",
+                    stride == 1 ? "" : (", " + Spread(cut)).c_str());
         return stops;
     }
 
-    // Every stop point was reached (the run ended only past the last one, `points`), and
-    // what was stopped is said, with the spread where not every point was.
-    void ExpectEveryPoint(const char* stopped, long stops, long unstopped, long points, bool cut) {
-        EXPECT_GT(unstopped, points) << "the update ran fewer steps than the clean one, or failed to start";
-        EXPECT_LE(unstopped, points + StopStride()) << "the update ran more steps than the clean one";
-        if (StopStride() == 1)
-            std::printf("%s at each of %ld %s", stopped, stops, cut ? "points (before each step, and after the last)" : "steps");
-        else
-            std::printf("%s at %ld of %ld %s: %s", stopped, stops, points, cut ? "points" : "steps", StopsText(cut).c_str());
+    // Under an emulator a stop at every step takes too long: WSK_STOP_STRIDE=N stops at one
+    // step in N only, the cut one step later than the kill, so that with N = 2 the two
+    // together still stop at every step once.
+    long FirstStop(bool cut) const { return cut && stride > 1 ? 2 : 1; }
+    std::string Spread(bool cut) const {
+        return "one step in " + std::to_string(stride) + " from step " + std::to_string(FirstStop(cut)) +
+               " (WSK_STOP_STRIDE)";
     }
-
-    // Which steps are stopped: "each step", or "steps 1, 3, 5, ... (WSK_STOP_STRIDE=2)".
-    static std::string StopsText(bool cut) {
-        if (StopStride() == 1) return "each step";
-        std::string text = cut ? "points" : "steps";
-        for (long step = FirstStop(cut), n = 0; n < 3; step += StopStride(), ++n) text += " " + std::to_string(step) + ",";
-        return text + " ... (WSK_STOP_STRIDE=" + std::to_string(StopStride()) + ")";
-    }
-
-    static long StopStride() {
-        long stride = std::atol(FromEnvironment("WSK_STOP_STRIDE").c_str());
-        return stride > 1 ? stride : 1;
-    }
-    static long FirstStop(bool cut) { return cut && StopStride() > 1 ? 2 : 1; }
 
     ScratchDir dir;
     HMODULE module = nullptr;
     PostCopy postCopy = nullptr;
-    long steps = 0, baseInPlace = 0;
+    long steps = 0, baseInPlace = 0, stride = 1;
     std::vector<long> commitBegins, commitEnds;  // of each package's commit in a clean run: its journal made, removed
     Snapshot clean, old, oldSubdirectory;  // after a clean run; before it; its subdirectory before
     std::vector<Snapshot> applied;         // the content with the packages before each applied
@@ -528,15 +515,13 @@ protected:
 // Stopped dead at every step: a process killed there, nothing cleaned up; then runs that
 // meet a damaged package, a held file and a full disk, and a normal run.
 TEST_F(EveryStep, KilledAtEachStep) {
-    long unstopped = 0, stops = StopAtEachStep(false, true, unstopped);
-    ExpectEveryPoint("killed", stops, unstopped, steps, false);
+    StopAtEachStep(false, true, steps);
     std::printf(" (the base package in place at step %ld)\n", baseInPlace);
 }
 
 // Cut off at every step as by a power cut: what was not flushed is lost, names are not.
 TEST_F(EveryStep, PowerCutAtEachStep) {
-    long unstopped = 0, cuts = StopAtEachStep(true, false, unstopped);
-    ExpectEveryPoint("power cut", cuts, unstopped, steps + 1, true);
+    StopAtEachStep(true, false, steps + 1);
     std::printf("\n");
 }
 
