@@ -8,6 +8,8 @@
 #                                a destination root that is its own component folder, with
 #                                MODULE installed as WsKordalin.dll, the cabinets in its
 #                                content folder and a script file ROOT.inf (log ROOT.log)
+#   wine_retrying OWN COMMAND... keep_status for a program under Wine, run again when Wine
+#                                failed it (no line of its own, matching OWN) rather than it
 #   setuphost [--dry-run] EXPORT SCRIPT [TEXT]
 #                                runs the module of WSK_BIN under WSK_WINE; OUT and STATUS
 #   postcopy ROOT [TEXT]         POSTCOPY on the root's own script
@@ -37,26 +39,36 @@ module_tree() {
   [ $# -eq 0 ] || cp "$@" "$root/shared/velm/kordalin/"
 }
 
-# Two failures of Wine's, not of the program, are tried again, twice at most, and said so:
-# a run that failed without a line of setuphost's own never got to start (Wine's start-up
-# of a new process now and then fails before any of the program runs); and a run whose
-# status is the Unix loader's own assertion as the process ended ("Inconsistency detected
-# by ld.so", status 127: glibc's exit racing a library load on another of Wine's threads),
-# which hides the status setuphost returned. A run that changed the tree before that
-# assertion meets the tree it left when it runs again, and says so in its sentence.
-setuphost() {
-  local options=() attempt
-  if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
+# wine_retrying OWN COMMAND...: runs a program under Wine as keep_status does, and runs it
+# again, twice at most and said so, after two failures of Wine's, not of the program: a
+# run that failed without a line of the program's own (OWN, an extended regular
+# expression) never got to start (Wine's start-up of a new process now and then fails
+# before any of the program runs); and a run whose status is the Unix loader's own
+# assertion as the process ended ("Inconsistency detected by ld.so", status 127: glibc's
+# exit racing a library load on another of Wine's threads), which hides the status the
+# program returned. A run that changed the tree before that assertion meets the tree it
+# left when it runs again, and says so in its sentence.
+wine_retrying() {
+  local own=$1 attempt program=$2 word
+  shift
+  for word in "$@"; do [[ $word != *.exe ]] || { program=$(basename "$word"); break; }; done
   for attempt in 1 2 3; do
-    keep_status "$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@"
-    if [ "$STATUS" -ne 0 ] && ! grep -q -e ' returned ' -e '^setuphost: ' <<<"$OUT"; then
-      echo "setuphost.exe did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
+    keep_status "$@"
+    if [ "$STATUS" -ne 0 ] && ! grep -qE -e "$own" <<<"$OUT"; then
+      echo "$program did not start (status $STATUS${OUT:+: $OUT}); trying again" >&2
     elif [ "$STATUS" -eq 127 ] && grep -q '^Inconsistency detected by ld.so' <<<"$OUT"; then
-      echo "Wine's loader failed as setuphost.exe ended ($(grep '^Inconsistency' <<<"$OUT")); running it again" >&2
+      echo "Wine's loader failed as $program ended ($(grep '^Inconsistency' <<<"$OUT")); running it again" >&2
     else
       return 0
     fi
   done
+}
+
+setuphost() {
+  local options=()
+  if [ "${1:-}" = --dry-run ]; then options=(--dry-run); shift; fi
+  wine_retrying ' returned |^setuphost: ' \
+    "$WSK_WINE" "$WSK_BIN/setuphost.exe" "${options[@]}" "$(winpath "$WSK_BIN/WSKORDALIN.DLL")" "$@"
 }
 
 postcopy() { setuphost POSTCOPY "$(winpath "$1.inf")" "${2:-}"; }

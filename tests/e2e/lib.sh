@@ -9,8 +9,10 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WSK_WINE=${WSK_WINE:-wine}
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/wsk-e2e.XXXXXX")
-# A command that fails under set -e says where, rather than ending the test silently.
-trap 'echo "FAIL: $(basename "$0"): line $LINENO: a command failed (status $?)" >&2' ERR
+# A command that fails under set -e says where, rather than ending the test silently; also
+# inside a function (errtrace), where bash would otherwise end the test without a word.
+set -o errtrace
+trap 'failed_status=$?; echo "FAIL: $(basename "$0"): line $LINENO${FUNCNAME:+ (in ${FUNCNAME[0]})}: a command failed (status $failed_status)" >&2' ERR
 # WSK_KEEP=1 keeps the scratch tree for a look after a failure.
 trap '[ -n "${WSK_KEEP:-}" ] || rm -rf "$WORK"' EXIT
 checks=0
@@ -44,6 +46,12 @@ write_script() {
   [ -n "$component" ] && component=$(winpath "$component")
   [ -n "$root" ] && root=$(winpath "$root")
   printf '[Setup]\r\nComponentDir=%s\r\nDestinationRoot=%s\r\n' "$component" "$root" > "$1"
+}
+
+# make_cab FILE NAME=CONTENT...: an uncompressed cabinet holding each NAME exactly as given.
+make_cab() {
+  wine_retrying '^make_cab\.exe: ' "$WSK_WINE" "$WSK_BIN/make_cab.exe" "$(winpath "$1")" "${@:2}"
+  [ "$STATUS" -eq 0 ] || fail "make_cab.exe could not make $1 (status $STATUS): $OUT"
 }
 
 # --- A destination tree for the update -------------------------------------------------
@@ -101,7 +109,8 @@ release_lock() {
 # expect_version_block DLL TOOLS WHAT: every field of the module's version block, read
 # through the version API by TOOLS/module_tests.exe.
 expect_version_block() {
-  keep_status env WSK_MODULE="$(winpath "$1")" "$WSK_WINE" "$2/module_tests.exe" --gtest_filter='VersionBlock.*'
+  wine_retrying '^\[==========\] ' \
+    env WSK_MODULE="$(winpath "$1")" "$WSK_WINE" "$2/module_tests.exe" --gtest_filter='VersionBlock.*'
   expect_status 0 "$3"
   expect_output "[  PASSED  ] 2 tests."
 }

@@ -55,7 +55,7 @@ complete_run "$root" "held file"
 root="$WORK/device"; content=$(content_of "$root")
 old_install "$root"
 rm "$content/QMT_Kordalin_001.cab"
-"$WSK_WINE" "$WSK_BIN/make_cab.exe" "$(winpath "$content/QMT_Kordalin_001.cab")" \
+make_cab "$content/QMT_Kordalin_001.cab" \
   'Kordex/articles/currents.html=new' 'Kordex/articles/con.html=device'
 postcopy "$root"
 expect_failed_keeping "$root" QMT_Kordalin_001.cab

@@ -14,7 +14,7 @@ damage() {  # damage KIND FILE: turns a good package into a bad one of that kind
     notacab)   echo "not a cabinet" > "$file" ;;
     directory) rm "$file" && mkdir "$file" ;;
     escaping)  rm "$file"
-               "$WSK_WINE" "$WSK_BIN/make_cab.exe" "$(winpath "$file")" 'Kordex/ok.html=fine' \
+               make_cab "$file" 'Kordex/ok.html=fine' \
                  '..\..\..\..\evil.txt=escaped' 'Kordex/../../../../evil2.txt=escaped' ;;
   esac
 }

@@ -15,7 +15,8 @@ public:
         return *this;
     }
 
-    void Write(const std::string& path) const {
+    // False when the cabinet could not be written whole.
+    bool Write(const std::string& path) const {
         std::string data, entries;
         for (const auto& [name, content, attributes] : files_) {
             Put32(entries, static_cast<std::uint32_t>(content.size()));
@@ -58,7 +59,10 @@ public:
         Put32(cab, dataAt);
         Put16(cab, blockCount);
         Put16(cab, 0);  // no compression
-        std::ofstream(path, std::ios::binary) << cab << entries << blocks;
+        std::ofstream out(path, std::ios::binary);
+        out << cab << entries << blocks;
+        out.close();
+        return !out.fail();
     }
 
 private:

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: make_cab.exe OUT NAME=CONTENT...\n");
+        std::fprintf(stderr, "make_cab.exe: usage: make_cab.exe OUT NAME=CONTENT...\n");
         return 2;
     }
     CabWriter cab;
@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
         std::size_t equals = entry.find('=');
         cab.Add(entry.substr(0, equals), equals == std::string::npos ? "" : entry.substr(equals + 1));
     }
-    cab.Write(argv[1]);
+    if (!cab.Write(argv[1])) {
+        std::fprintf(stderr, "make_cab.exe: cannot write %s\n", argv[1]);
+        return 1;
+    }
     return 0;
 }
