@@ -42,8 +42,12 @@ public:
     // Every flush from now fails with `error`, as a disk that cannot write fails it.
     void FailFlushes(DWORD error) { state().flushError = error; }
     // The folder `folder` (a full path), with its owner file, goes just before the next
-    // open of anything in it, as another setup's staging folder goes when that setup ends.
-    void FolderGoneBeforeOpen(const std::wstring& folder) { state().vanishing = folder; }
+    // open of anything in it, as another setup's staging folder goes when that setup ends;
+    // with `reported`, during that open, which fails with it (Wine reports a folder unlinked
+    // during an open as a missing file, Windows one pending deletion as access denied).
+    void FolderGoneBeforeOpen(const std::wstring& folder, DWORD reported = 0) {
+        state().vanishing = folder, state().vanishingError = reported;
+    }
     int Moves() const { return state().moves; }
     int Writes() const { return state().writes; }
 
@@ -58,6 +62,7 @@ private:
         DWORD moveError = 0, flushError = 0;
         bool failLaterMoves = false, failRemoves = false;
         std::wstring vanishing;
+        DWORD vanishingError = 0;
     };
     static State& state() {
         static State current;
@@ -106,6 +111,7 @@ private:
             CorvaneRealFileSystem().remove((folder + L"\\" + kOwnerName).c_str());
             CorvaneRealFileSystem().removeDirectory(folder.c_str());
             folder.clear();
+            if (state().vanishingError) return SetLastError(state().vanishingError), INVALID_HANDLE_VALUE;
         }
         return CorvaneRealFileSystem().create(path, access, share, disposition, flags);
     }

@@ -207,16 +207,19 @@ TEST_F(InstallCabTest, StagingOfADeadProcessIsCleared) {
     run.reset();
     EXPECT_FALSE(Exists(own));  // and gone when the run ends
     // One that goes as it is being taken over (its setup ended meanwhile) leaves nothing to
-    // settle, and is no hindrance.
-    dir.Write("dest\\~ck7ffffff5\\owner", "");
-    run.emplace(dir);
-    {
-        FaultyFs faults;
-        std::string gone = destination + "\\~ck7ffffff5";
-        faults.FolderGoneBeforeOpen(std::wstring(gone.begin(), gone.end()));
-        EXPECT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1) << run->LastLogLine();
+    // settle, and is no hindrance, whatever the failed open of its owner file said.
+    for (DWORD reported : {DWORD(0), DWORD(ERROR_FILE_NOT_FOUND), DWORD(ERROR_ACCESS_DENIED)}) {
+        dir.Write("dest\\~ck7ffffff5\\owner", "");
+        run.emplace(dir);
+        {
+            FaultyFs faults;
+            std::string gone = destination + "\\~ck7ffffff5";
+            faults.FolderGoneBeforeOpen(std::wstring(gone.begin(), gone.end()), reported);
+            EXPECT_EQ(InstallCab(Cabinet("flat.cab").c_str(), destination.c_str(), 1, 0), 1)
+                << "the open said " << reported << ": " << run->LastLogLine();
+        }
+        run.reset();
     }
-    run.reset();
     // A folder of this process's name that holds anything was never this process's: the
     // unpacking fails rather than staging (and clearing) files in it.
     dir.Write("dest\\~ck" + std::string(hex) + "\\keep.txt", "the user's");
