@@ -26,10 +26,6 @@ std::wstring FolderPart(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
-std::wstring WithoutSlash(const std::wstring& folder) {
-    return folder.substr(0, folder.size() - 1);
-}
-
 // Makes the staging subfolder `stage`, and the staging folder again when it was removed
 // with its tree since it was made.
 void MakeStageFolder(const std::wstring& top, const std::wstring& stage) {

@@ -134,6 +134,10 @@ void MakeFolders(const std::wstring& path, std::size_t from) {
     Fs().makeDirectory(folder.c_str());
 }
 
+std::wstring WithoutSlash(const std::wstring& folder) {
+    return folder.substr(0, folder.size() - 1);
+}
+
 bool Exists(const std::wstring& path) {
     return Fs().attributes(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

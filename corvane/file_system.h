@@ -112,6 +112,9 @@ void MakeFolders(const std::wstring& path, std::size_t from);
 // Whether anything is at `path`.
 bool Exists(const std::wstring& path);
 
+// The folder `folder` (ends in a backslash) named without that backslash.
+std::wstring WithoutSlash(const std::wstring& folder);
+
 // The entries of the folder `folder` (ends in a backslash) that match `pattern`, but "."
 // and "..": listed whole first, so that a caller may change the folder as it goes through.
 std::vector<WIN32_FIND_DATAW> FolderEntries(const std::wstring& folder, const std::wstring& pattern);

@@ -20,9 +20,6 @@
 namespace {
 
 constexpr std::size_t kJournalNameLength = std::size(kJournalName) - 1;
-// How often a staging folder that could not be taken over is looked for before it counts
-// as there (20 ms apart): the time its setup needs to finish removing it.
-constexpr int kGoneLooks = 10;
 
 // A staging folder without an owner file is one a stopped setup left (an earlier build's,
 // or one stopped before it took the folder): so only where every entry is one the host
@@ -105,18 +102,6 @@ bool HoldsSetAsideFiles(const std::wstring& stage) {
     return false;
 }
 
-// Whether the staging folder `stage`, which could not be taken over, went since it was
-// listed: its setup ended and removed it. The error of the open alone does not tell: the
-// folder may go during the open (Wine then reports the owner file missing) or be pending
-// deletion (Windows reports access denied), and is gone a moment later.
-bool GoneSinceListed(const std::wstring& stage) {
-    for (int look = 1;; ++look) {
-        if (!Exists(stage.substr(0, stage.size() - 1))) return true;
-        if (look == kGoneLooks) return false;
-        Sleep(20);
-    }
-}
-
 // Settles the staging folder `stage` (ends in a backslash) that this process does not own:
 // taken first, so that no live process's folder is touched and no two processes settle
 // one folder; then its commits are rolled back (or a complete one finished) and it goes.
@@ -129,7 +114,7 @@ Settling SettleStage(const std::wstring& stage) {
     FsHandle owner(TakeOwnership(stage));
     if (!owner.Valid()) {
         DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && GoneSinceListed(stage)) {
+        if (error == ERROR_PATH_NOT_FOUND) {  // gone since it was listed: its setup ended, and removed it
             settling.ours = false;
             return settling;
         }

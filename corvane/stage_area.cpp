@@ -9,6 +9,9 @@ namespace {
 // How often the making of a staging folder is tried while another process settles the
 // empty folder of the same name (it was left by a process that had this id before).
 constexpr int kOwnAttempts = 50;
+// How often a folder whose owner file could not be opened is looked for, 20 ms apart,
+// before it counts as there: the time a setup needs to finish removing its folder.
+constexpr int kGoneLooks = 10;
 
 std::map<std::wstring, StageArea>& MadeStages() {
     static std::map<std::wstring, StageArea> made;
@@ -27,6 +30,18 @@ bool EmptyButOwner(const std::wstring& folder) {
     for (const WIN32_FIND_DATAW& entry : FolderEntries(folder, L"*"))
         if (std::wcscmp(entry.cFileName, kOwnerName)) return false;
     return true;
+}
+
+// Whether `folder`, whose owner file could not be opened, is gone: its setup ended and
+// removed it. The open's error alone does not tell: the folder may go during the open
+// (Wine then reports the owner file missing) or be pending deletion (Windows reports
+// access denied), and is gone a moment later.
+bool GoneDuringOpen(const std::wstring& folder) {
+    for (int look = 1;; ++look) {
+        if (!Exists(WithoutSlash(folder))) return true;
+        if (look == kGoneLooks) return false;
+        Sleep(20);
+    }
 }
 
 }  // namespace
@@ -57,7 +72,11 @@ std::wstring StageFolderOf(const std::wstring& destination) {
 }
 
 HANDLE TakeOwnership(const std::wstring& folder) {
-    return Fs().create(LongPath(folder + kOwnerName).c_str(), GENERIC_READ, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    HANDLE owner = Fs().create(LongPath(folder + kOwnerName).c_str(), GENERIC_READ, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    if (owner != INVALID_HANDLE_VALUE) return owner;
+    DWORD error = GetLastError();
+    SetLastError(error != ERROR_SHARING_VIOLATION && GoneDuringOpen(folder) ? ERROR_PATH_NOT_FOUND : error);
+    return owner;
 }
 
 StageArea* OwnStage(const std::wstring& folder) {

@@ -52,7 +52,8 @@ StageArea* OwnStage(const std::wstring& folder);
 
 // Opens the owner file of the staging folder `folder` (ends in a backslash) without
 // sharing, making it when it is missing: the handle is the folder's ownership. Fails with
-// ERROR_SHARING_VIOLATION while another holder (a live process) has it.
+// ERROR_SHARING_VIOLATION while another holder (a live process) has it, and with
+// ERROR_PATH_NOT_FOUND when the folder went (also when it went during the open).
 HANDLE TakeOwnership(const std::wstring& folder);
 
 // Removes the staging folders this process made, as far as they are empty, and gives up
